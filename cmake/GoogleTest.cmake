@@ -1,0 +1,32 @@
+# GoogleTest from Debian's sources, built with the same compiler and sanitizers as the tree.
+set(DISPENSER_GTEST_SOURCE /usr/src/googletest CACHE PATH "GoogleTest source tree")
+set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+set(BUILD_GMOCK ON CACHE BOOL "" FORCE)
+set(gtest_force_shared_crt ON CACHE BOOL "" FORCE)
+add_subdirectory(${DISPENSER_GTEST_SOURCE} ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL SYSTEM)
+
+include(GoogleTest)
+
+# dispenser_add_test(name LAYER unit|integration|ui SOURCES ... LIBRARIES ...)
+# Natively every test case becomes its own CTest entry (ctest -R Suite.Case works);
+# under wine one entry per executable keeps the emulator start-up cost down, and a
+# single case is chosen with --gtest_filter.
+function(dispenser_add_test name)
+  cmake_parse_arguments(ARG "" "LAYER;TIMEOUT" "SOURCES;LIBRARIES;LABELS" ${ARGN})
+  if(NOT ARG_TIMEOUT)
+    set(ARG_TIMEOUT 300)
+  endif()
+  add_executable(${name} ${ARG_SOURCES})
+  dispenser_target_options(${name})
+  target_link_libraries(${name} PRIVATE ${ARG_LIBRARIES} GTest::gmock GTest::gtest_main)
+  set(labels ${ARG_LAYER} ${ARG_LABELS})
+  if(CMAKE_CROSSCOMPILING)
+    list(APPEND labels wine)
+    add_test(NAME ${name} COMMAND ${name} --gtest_color=no)
+    set_tests_properties(${name} PROPERTIES LABELS "${labels}" TIMEOUT ${ARG_TIMEOUT})
+  else()
+    gtest_discover_tests(${name}
+      PROPERTIES LABELS "${labels}" TIMEOUT ${ARG_TIMEOUT}
+      DISCOVERY_TIMEOUT 60)
+  endif()
+endfunction()

@@ -1,0 +1,209 @@
+#include "framework/numbers.h"
+
+#include "framework/exceptions.h"
+#include "framework/text_format.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <optional>
+
+namespace {
+
+bool IsAsciiBlank(char c)
+{
+    return c == ' ' || c == '\t' || c == '\r' || c == '\n';
+}
+
+// Length of the blank at the start of text: ASCII blanks and the UTF-8 no-break spaces.
+std::size_t BlankLength(std::string_view text)
+{
+    if (text.empty())
+        return 0;
+    if (IsAsciiBlank(text[0]))
+        return 1;
+    if (text.substr(0, 2) == "\xC2\xA0")
+        return 2;
+    if (text.substr(0, 3) == "\xE2\x80\xAF")
+        return 3;
+    return 0;
+}
+
+std::string_view TrimBlanks(std::string_view text)
+{
+    while (std::size_t n = BlankLength(text))
+        text.remove_prefix(n);
+    // Blanks at the end: step back over ASCII blanks and the multi-byte spaces.
+    for (;;) {
+        if (!text.empty() && IsAsciiBlank(text.back()))
+            text.remove_suffix(1);
+        else if (text.size() >= 2 && text.substr(text.size() - 2) == "\xC2\xA0")
+            text.remove_suffix(2);
+        else if (text.size() >= 3 && text.substr(text.size() - 3) == "\xE2\x80\xAF")
+            text.remove_suffix(3);
+        else
+            break;
+    }
+    return text;
+}
+
+bool IsDigit(char c)
+{
+    return c >= '0' && c <= '9';
+}
+
+struct ParsedNumber {
+    bool negative = false;
+    std::string digits;   // integer digits without separators
+    std::string fraction; // fraction digits
+};
+
+std::optional<ParsedNumber> ParseSign(std::string_view& text, ParsedNumber number)
+{
+    if (!text.empty() && (text[0] == '+' || text[0] == '-')) {
+        number.negative = text[0] == '-';
+        text.remove_prefix(1);
+    }
+    return number;
+}
+
+std::optional<ParsedNumber> ParseInteger(std::string_view text)
+{
+    auto number = ParseSign(text, {});
+    if (text.empty())
+        return std::nullopt;
+    for (char c : text) {
+        if (!IsDigit(c))
+            return std::nullopt;
+    }
+    number->digits.assign(text);
+    return number;
+}
+
+std::optional<ParsedNumber> ParseLenient(std::string_view text)
+{
+    auto number = ParseSign(text, {});
+    std::size_t groupLength = 0;
+    bool grouped = false;
+    while (!text.empty()) {
+        if (IsDigit(text[0])) {
+            number->digits.push_back(text[0]);
+            ++groupLength;
+            text.remove_prefix(1);
+            continue;
+        }
+        const std::size_t blank = BlankLength(text);
+        if (blank == 0)
+            break;
+        // A group separator: the group before it has 1 to 3 digits (3 unless it is
+        // the first), and a digit follows.
+        if (groupLength == 0 || groupLength > 3 || (grouped && groupLength != 3))
+            return std::nullopt;
+        text.remove_prefix(blank);
+        if (text.empty() || !IsDigit(text[0]))
+            return std::nullopt;
+        grouped = true;
+        groupLength = 0;
+    }
+    if (number->digits.empty() || (grouped && groupLength != 3))
+        return std::nullopt;
+    if (!text.empty()) {
+        if (text[0] != '.' && text[0] != ',')
+            return std::nullopt;
+        text.remove_prefix(1);
+        if (text.empty())
+            return std::nullopt;
+        for (char c : text) {
+            if (!IsDigit(c))
+                return std::nullopt;
+            number->fraction.push_back(c);
+        }
+    }
+    return number;
+}
+
+std::optional<double> ToValue(const ParsedNumber& number)
+{
+    std::string text = number.negative ? "-" : "";
+    text += number.digits;
+    if (!number.fraction.empty())
+        text += "." + number.fraction;
+    // from_chars is independent of the process's locale, which a host may have changed.
+    double value = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (error != std::errc() || end != text.data() + text.size() || !std::isfinite(value))
+        return std::nullopt;
+    return value;
+}
+
+double RoundTo(double value, int digits)
+{
+    if (digits < 0)
+        return value;
+    const double scale = std::pow(10.0, digits);
+    const double rounded = std::round(value * scale) / scale;
+    return std::isfinite(rounded) ? rounded : value;
+}
+
+void CheckType(int type)
+{
+    if (type != FormatInteger && type != FormatLenient)
+        throw InvalidValue(FormatText("Unsupported number format type %i", type));
+}
+
+std::optional<double> Scan(int type, std::string_view text)
+{
+    const std::string_view trimmed = TrimBlanks(text);
+    const auto number = type == FormatInteger ? ParseInteger(trimmed) : ParseLenient(trimmed);
+    if (!number)
+        return std::nullopt;
+    return ToValue(*number);
+}
+
+[[noreturn]] void RaiseSyntax(std::string_view text)
+{
+    throw NumericSyntax(FormatText("Текст не является числом: \"%.*s\"", static_cast<int>(text.size()), text.data()));
+}
+
+} // namespace
+
+std::string Format(int type, double value, int digits)
+{
+    CheckType(type);
+    digits = std::clamp(digits, 0, 30);
+    char buffer[400];
+    const auto written = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed, digits);
+    if (written.ec != std::errc())
+        throw InvalidValue("Number out of range for formatting");
+    std::string text(buffer, written.ptr);
+    if (text.size() > 1 && text[0] == '-' && text.find_first_not_of("-0.") == std::string::npos)
+        text.erase(0, 1); // no "-0"
+    if (type == FormatInteger)
+        return text;
+
+    const std::size_t start = (text[0] == '-') ? 1 : 0;
+    std::size_t end = text.find('.');
+    if (end == std::string::npos)
+        end = text.size();
+    for (std::size_t position = end; position > start + 3; position -= 3)
+        text.insert(position - 3, " ");
+    return text;
+}
+
+double ScanNumber(int type, std::string_view text, int digits, bool strict)
+{
+    CheckType(type);
+    if (const auto value = Scan(type, text))
+        return RoundTo(*value, digits);
+    if (strict)
+        RaiseSyntax(text);
+    return 0;
+}
+
+double ScanNumberEx(int type, std::string_view text, unsigned flags, int digits)
+{
+    CheckType(type);
+    if ((flags & ScanAllowEmpty) != 0 && TrimBlanks(text).empty())
+        return 0;
+    return ScanNumber(type, text, digits, true);
+}
