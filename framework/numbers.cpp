@@ -92,7 +92,8 @@ std::optional<ParsedNumber> ParseLenient(std::string_view text)
             text.remove_prefix(1);
             continue;
         }
-        const std::size_t blank = BlankLength(text);
+        // Group separators: a space or a no-break space, never a TAB or a line break.
+        const std::size_t blank = text[0] == ' ' ? 1 : (IsAsciiBlank(text[0]) ? 0 : BlankLength(text));
         if (blank == 0)
             break;
         // A group separator: the group before it has 1 to 3 digits (3 unless it is
@@ -181,13 +182,17 @@ std::string Format(int type, double value, int digits)
     if (type == FormatInteger)
         return text;
 
+    // Group the integer digits by thousands, from the right.
     const std::size_t start = (text[0] == '-') ? 1 : 0;
-    std::size_t end = text.find('.');
-    if (end == std::string::npos)
-        end = text.size();
-    for (std::size_t position = end; position > start + 3; position -= 3)
-        text.insert(position - 3, " ");
-    return text;
+    const std::size_t end = std::min(text.find('.'), text.size());
+    std::string grouped = text.substr(0, start);
+    for (std::size_t position = start; position < end; ++position) {
+        if (position > start && (end - position) % 3 == 0)
+            grouped.push_back(' ');
+        grouped.push_back(text[position]);
+    }
+    grouped.append(text, end, std::string::npos);
+    return grouped;
 }
 
 double ScanNumber(int type, std::string_view text, int digits, bool strict)

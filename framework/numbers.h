@@ -1,7 +1,7 @@
 // Number texts: formatting and scanning by format type.
 //
 // FormatInteger (0): an optional sign and ASCII digits, with optional blanks
-//   (space, TAB, CR, LF) around them: "42", " -7 ", "+15".
+//   (space, TAB, CR, LF, no-break spaces) around them: "42", " -7 ", "+15".
 // FormatLenient (2): what an operator types: an optional sign, digits that may be
 //   grouped by thousands with a blank (space, no-break space U+00A0 or narrow
 //   no-break space U+202F; every group after the first has exactly three digits),

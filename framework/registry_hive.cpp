@@ -175,9 +175,14 @@ void AppendQuoted(std::string& out, std::string_view text)
     out.push_back('"');
 }
 
+bool StartsWithNoCase(std::string_view path, std::string_view top)
+{
+    return path.size() >= top.size() && EqualsNoCase(path.substr(0, top.size()), top);
+}
+
 bool IsInTree(std::string_view path, std::string_view top)
 {
-    if (path.size() < top.size() || !EqualsNoCase(path.substr(0, top.size()), top))
+    if (!StartsWithNoCase(path, top))
         return false;
     return path.size() == top.size() || path[top.size()] == '\\';
 }
@@ -274,9 +279,15 @@ void Hive::Apply(const std::vector<HiveChange>& changes)
         case HiveChange::Kind::DeleteKey:
             DeleteTree(change.key);
             break;
-        case HiveChange::Kind::SetValue:
-            CreateKey(change.key).values[change.name] = {change.name, change.data};
+        case HiveChange::Kind::SetValue: {
+            auto& values = CreateKey(change.key).values;
+            const auto existing = values.find(change.name);
+            if (existing != values.end())
+                existing->second.second = change.data; // keeps the name as first written
+            else
+                values.emplace(change.name, std::make_pair(change.name, change.data));
             break;
+        }
         case HiveChange::Kind::DeleteValue:
             if (HiveKey* key = FindKey(change.key))
                 key->values.erase(change.name);
@@ -327,31 +338,46 @@ HiveKey& Hive::CreateKey(const std::string& path)
     std::size_t separator = path.find('\\');
     if (separator == std::string::npos)
         return keys_.try_emplace(path, HiveKey{path, {}}).first->second;
+    // A new key is spelled as its parent is stored, followed by its own name as given.
+    std::string stored = path.substr(0, separator);
+    HiveKey* key = nullptr;
     while (separator != std::string::npos) {
-        separator = path.find('\\', separator + 1);
-        const std::string prefix = path.substr(0, separator);
-        if (keys_.find(prefix) == keys_.end())
-            keys_.emplace(prefix, HiveKey{prefix, {}});
+        const std::size_t next = path.find('\\', separator + 1);
+        const std::string name = path.substr(separator + 1, next - separator - 1);
+        const std::string prefix = path.substr(0, next);
+        auto found = keys_.find(prefix);
+        if (found == keys_.end())
+            found = keys_.emplace(prefix, HiveKey{stored + "\\" + name, {}}).first;
+        key = &found->second;
+        stored = key->path;
+        separator = next;
     }
-    return keys_.find(path)->second;
+    return *key;
 }
 
+// The keys of a tree are not contiguous in the map: "Key 2" or "Key.old" sort between
+// "Key" and "Key\Sub". Every key that starts with the path is, so walk those.
 bool Hive::DeleteTree(const std::string& path)
 {
-    auto first = keys_.lower_bound(path);
-    auto last = first;
-    while (last != keys_.end() && IsInTree(last->first, path))
-        ++last;
-    const bool found = first != last;
-    keys_.erase(first, last);
+    bool found = false;
+    for (auto at = keys_.lower_bound(path); at != keys_.end() && StartsWithNoCase(at->first, path);) {
+        if (IsInTree(at->first, path)) {
+            at = keys_.erase(at);
+            found = true;
+        } else {
+            ++at;
+        }
+    }
     return found;
 }
 
 std::vector<const HiveKey*> Hive::Tree(const std::string& path) const
 {
     std::vector<const HiveKey*> tree;
-    for (auto at = keys_.lower_bound(path); at != keys_.end() && IsInTree(at->first, path); ++at)
-        tree.push_back(&at->second);
+    for (auto at = keys_.lower_bound(path); at != keys_.end() && StartsWithNoCase(at->first, path); ++at) {
+        if (IsInTree(at->first, path))
+            tree.push_back(&at->second);
+    }
     return tree;
 }
 

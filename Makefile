@@ -1,0 +1,39 @@
+# The two commands of the README, and the steps they are made of.
+#   make demo   builds everything and runs the main job
+#   make test   builds everything and runs every test layer of every preset
+SHELL := /bin/bash
+.SHELLFLAGS := -euo pipefail -c
+PRESETS := linux linux-tsan win64 win32
+
+.PHONY: demo test deps build $(addprefix build-,$(PRESETS) linux-bench) test-linux test-linux-tsan test-win64 check-win32 bench
+
+deps:
+	@scripts/bootstrap.sh
+
+build: deps $(addprefix build-,$(PRESETS))
+
+$(addprefix build-,$(PRESETS) linux-bench): build-%: deps
+	@cmake --preset $* >/dev/null
+	@cmake --build --preset $*
+
+test: build test-linux test-linux-tsan test-win64 check-win32
+	@echo "make test: every layer passed"
+
+test-linux: build-linux
+	ctest --preset linux
+
+test-linux-tsan: build-linux-tsan
+	ctest --preset linux-tsan
+
+# The Windows build under wine64: a fresh prefix, one wineserver and an Xvfb display for the run.
+test-win64: build-win64
+	scripts/wine-session.sh ctest --preset win64
+
+check-win32: build-win32
+	scripts/check-win32.sh
+
+bench: build-linux-bench build-win64
+	scripts/run-bench.sh
+
+demo: build
+	scripts/demo.sh

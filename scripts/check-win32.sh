@@ -1,0 +1,33 @@
+#!/usr/bin/env bash
+# Checks the 32-bit build: every library and program is i686 code, and every
+# executable module imports only Windows system DLLs (the runtime is linked statically).
+set -euo pipefail
+
+root=$(cd "$(dirname "$0")/.." && pwd)
+build="$root/build/win32"
+objdump=i686-w64-mingw32-objdump
+system_dlls='^(kernel32|user32|gdi32|advapi32|ole32|oleaut32|shlwapi|shell32|comctl32|comdlg32|msvcrt|rpcrt4|riched20|riched32|version|winmm|ws2_32|hhctrl\.ocx|api-ms-win-[a-z0-9-]+)\.dll$'
+status=0
+
+for library in "$build"/lib/*.a; do
+  formats=$($objdump -a "$library" | sed -n 's/.*file format //p' | sort -u)
+  if [ "$formats" != "pe-i386" ]; then
+    echo "win32: $library is not i686 code: $formats" >&2
+    status=1
+  else
+    echo "win32: $(basename "$library") i686, $(stat -c %s "$library") bytes"
+  fi
+done
+
+shopt -s nullglob
+for module in "$build"/bin/*.dll "$build"/bin/*.exe; do
+  imports=$($objdump -p "$module" | sed -n 's/^\tDLL Name: //p' | tr 'A-Z' 'a-z')
+  for dll in $imports; do
+    if ! [[ "$dll" =~ $system_dlls ]]; then
+      echo "win32: $(basename "$module") imports $dll, which is not a system DLL" >&2
+      status=1
+    fi
+  done
+  echo "win32: $(basename "$module") $(stat -c %s "$module") bytes, imports: $(echo $imports)"
+done
+exit $status

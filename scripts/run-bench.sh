@@ -1,0 +1,15 @@
+#!/usr/bin/env bash
+# Runs the benchmarks of the native build and, under wine, of the Windows build.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+
+echo "== Linux (build/linux-bench, Release)"
+for bench in "$root"/build/linux-bench/bin/*_bench; do
+  "$bench"
+done
+
+echo "== Windows x86_64 under wine64 (build/win64)"
+"$root/scripts/wine-session.sh" bash -c '
+  for bench in "$0"/build/win64/bin/*_bench.exe; do
+    /usr/lib/wine/wine64 "$bench" | tr -d "\r"
+  done' "$root"
