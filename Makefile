@@ -3,9 +3,9 @@
 #   make test   builds everything and runs every test layer of every preset
 SHELL := /bin/bash
 .SHELLFLAGS := -euo pipefail -c
-PRESETS := linux linux-tsan win64 win32
+PRESETS := linux linux-tsan win64 win32 linux-fuzz
 
-.PHONY: demo test deps build $(addprefix build-,$(PRESETS) linux-bench) test-linux test-linux-tsan test-win64 check-win32 bench
+.PHONY: demo test deps build $(addprefix build-,$(PRESETS) linux-bench) test-linux test-linux-tsan test-win64 check-win32 fuzz bench
 
 deps:
 	@scripts/bootstrap.sh
@@ -16,7 +16,7 @@ $(addprefix build-,$(PRESETS) linux-bench): build-%: deps
 	@cmake --preset $* >/dev/null
 	@cmake --build --preset $*
 
-test: build test-linux test-linux-tsan test-win64 check-win32
+test: build test-linux test-linux-tsan test-win64 check-win32 fuzz
 	@echo "make test: every layer passed"
 
 test-linux: build-linux
@@ -31,6 +31,11 @@ test-win64: build-win64
 
 check-win32: build-win32
 	scripts/check-win32.sh
+
+# Every fuzz target briefly; FUZZ_SECONDS=600 make fuzz for a longer run.
+FUZZ_SECONDS ?= 15
+fuzz: build-linux-fuzz
+	scripts/run-fuzzers.sh $(FUZZ_SECONDS)
 
 bench: build-linux-bench build-win64
 	scripts/run-bench.sh

@@ -9,6 +9,10 @@ endif()
 # Sanitizers apply to everything compiled in the tree (GoogleTest included), so
 # instrumented and plain code never meet in one process.
 set(DISPENSER_SANITIZE "" CACHE STRING "Sanitizers for the native build: address;undefined or thread")
+# Fuzzing builds instrument the whole tree for coverage; the targets add the fuzzer's main.
+if(DISPENSER_BUILD_FUZZERS)
+  list(APPEND DISPENSER_SANITIZE fuzzer-no-link)
+endif()
 if(DISPENSER_SANITIZE)
   list(JOIN DISPENSER_SANITIZE "," _sanitizers)
   add_compile_options(-fsanitize=${_sanitizers} -fno-omit-frame-pointer -fno-sanitize-recover=all)

@@ -280,7 +280,8 @@ void Hive::Apply(const std::vector<HiveChange>& changes)
             DeleteTree(change.key);
             break;
         case HiveChange::Kind::SetValue: {
-            auto& values = CreateKey(change.key).values;
+            HiveKey* key = FindKey(change.key);
+            auto& values = (key != nullptr ? *key : CreateKey(change.key)).values;
             const auto existing = values.find(change.name);
             if (existing != values.end())
                 existing->second.second = change.data; // keeps the name as first written

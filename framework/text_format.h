@@ -13,11 +13,11 @@
 // that does not fit is cut at the last whole UTF-8 character that fits; nothing
 // overflows. A size of 0 gives an empty text.
 std::string FormatBuffer(std::size_t size, const char* format, ...) ORVANE_PRINTF(2, 3);
-std::string FormatBufferV(std::size_t size, const char* format, std::va_list arguments);
+std::string FormatBufferV(std::size_t size, const char* format, std::va_list arguments) ORVANE_PRINTF(2, 0);
 
 // printf into a text of any length.
 std::string FormatText(const char* format, ...) ORVANE_PRINTF(1, 2);
-std::string FormatTextV(const char* format, std::va_list arguments);
+std::string FormatTextV(const char* format, std::va_list arguments) ORVANE_PRINTF(1, 0);
 
 // The longest prefix of text no longer than limit bytes that does not end inside a
 // UTF-8 character (a lead byte's continuation bytes are never separated from it).

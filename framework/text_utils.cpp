@@ -30,6 +30,13 @@ bool EqualsNoCase(std::string_view a, std::string_view b) noexcept
 
 bool NoCaseLess::operator()(std::string_view a, std::string_view b) const noexcept
 {
-    return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(),
-                                        [](char x, char y) { return LowerAscii(x) < LowerAscii(y); });
+    // A plain loop: this runs for every registry lookup, also in unoptimised builds.
+    const std::size_t common = std::min(a.size(), b.size());
+    for (std::size_t i = 0; i < common; ++i) {
+        const auto x = static_cast<unsigned char>(a[i] | ((a[i] >= 'A' && a[i] <= 'Z') ? 0x20 : 0));
+        const auto y = static_cast<unsigned char>(b[i] | ((b[i] >= 'A' && b[i] <= 'Z') ? 0x20 : 0));
+        if (x != y)
+            return x < y;
+    }
+    return a.size() < b.size();
 }
