@@ -58,7 +58,48 @@ std::string AppLog::CategoryTag(int category)
 
 void AppLog::SetLogPath(const std::string& path)
 {
+    {
+        std::lock_guard lock(mutex_);
+        daily_ = nullptr;
+        openingRecord_.clear();
+        BindFile(path);
+    }
+    DeliverFailures();
+}
+
+void AppLog::SetDailyLogPath(DailyPath pathForDay, const std::string& openingRecord)
+{
+    {
+        std::lock_guard lock(mutex_);
+        daily_ = std::move(pathForDay);
+        openingRecord_ = openingRecord;
+        currentDay_ = 0;
+        FollowDate(Now().Calendar());
+    }
+    DeliverFailures();
+}
+
+std::string AppLog::GetLogPath() const
+{
     std::lock_guard lock(mutex_);
+    return path_;
+}
+
+bool AppLog::HasDestination() const
+{
+    std::lock_guard lock(mutex_);
+    return !path_.empty() || window_ != nullptr;
+}
+
+void AppLog::SetFailureObserver(std::function<void(const std::string&)> observer)
+{
+    std::lock_guard lock(mutex_);
+    failureObserver_ = std::move(observer);
+}
+
+// Called under the lock.
+void AppLog::BindFile(const std::string& path)
+{
     file_.Close();
     path_ = path;
     failureReported_ = false;
@@ -70,10 +111,18 @@ void AppLog::SetLogPath(const std::string& path)
         ReportFailure(FormatText("AppLog: cannot create the folder \"%s\": %s", directory.c_str(), error.c_str()));
 }
 
-std::string AppLog::GetLogPath() const
+// Called under the lock: a daily log moves to the file of the record's own date.
+void AppLog::FollowDate(const CalendarTime& now)
 {
-    std::lock_guard lock(mutex_);
-    return path_;
+    if (!daily_)
+        return;
+    const int day = now.year * 10000 + now.month * 100 + now.day;
+    if (day == currentDay_)
+        return;
+    currentDay_ = day;
+    BindFile(daily_(now));
+    if (!openingRecord_.empty() && !path_.empty())
+        WriteToFile(Decorate(Info, openingRecord_, now));
 }
 
 unsigned AppLog::GetOptions() const
@@ -97,11 +146,10 @@ void AppLog::Write(int category, const char* format, ...)
     WriteText(category, text);
 }
 
-std::string AppLog::Decorate(int category, std::string_view text) const
+std::string AppLog::Decorate(int category, std::string_view text, const CalendarTime& now) const
 {
     std::string line;
     if ((options_ & OptionTimeStamp) != 0) {
-        const CalendarTime now = Now().Calendar();
         line += FormatText("%04d-%02d-%02d %02d:%02d:%02d.%03d ", now.year, now.month, now.day, now.hour, now.minute,
                            now.second, now.millisecond);
     }
@@ -119,7 +167,9 @@ void AppLog::WriteText(int category, std::string_view text)
     unsigned message = 0;
     {
         std::lock_guard lock(mutex_);
-        const std::string line = Decorate(category, text);
+        const CalendarTime now = Now().Calendar();
+        FollowDate(now);
+        const std::string line = Decorate(category, text, now);
         if (!path_.empty())
             WriteToFile(line);
         if (window_ != nullptr) {
@@ -136,6 +186,7 @@ void AppLog::WriteText(int category, std::string_view text)
     // Posted outside the lock: the window's thread may be producing right now.
     if (notify != nullptr)
         PostWindowMessage(notify, message, 0, 0);
+    DeliverFailures();
 }
 
 void AppLog::WriteToFile(const std::string& line)
@@ -154,13 +205,31 @@ void AppLog::WriteToFile(const std::string& line)
     failureReported_ = false;
 }
 
+// Called under the lock; the report itself is made by DeliverFailures.
 void AppLog::ReportFailure(const std::string& what)
 {
     // Once per failure: a log that cannot be written must not flood the debugger.
     if (failureReported_)
         return;
     failureReported_ = true;
-    DebugMessage(what);
+    unreported_.push_back(what);
+}
+
+// Outside the lock: an observer may write to another log, or even to this one.
+void AppLog::DeliverFailures()
+{
+    std::vector<std::string> failures;
+    std::function<void(const std::string&)> observer;
+    {
+        std::lock_guard lock(mutex_);
+        failures.swap(unreported_);
+        observer = failureObserver_;
+    }
+    for (const std::string& failure : failures) {
+        DebugMessage(failure);
+        if (observer)
+            observer(failure);
+    }
 }
 
 void AppLog::SetClientWindow(WindowHandle window, unsigned message)

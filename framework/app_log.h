@@ -17,10 +17,12 @@
 
 #include "framework/app_log_entry.h"
 #include "framework/log_file.h"
+#include "framework/real_time.h"
 #include "platform_types.h"
 
 #include <cstddef>
 #include <deque>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <string_view>
@@ -52,10 +54,25 @@ public:
     AppLog(const AppLog&) = delete;
     AppLog& operator=(const AppLog&) = delete;
 
+    // Names the file of one local day.
+    using DailyPath = std::function<std::string(const CalendarTime& day)>;
+
     // Binds the log to a file (created on the first record, with missing folders);
     // an empty path unbinds it.
     void SetLogPath(const std::string& path);
+    // Binds the log to one file per local day: each record goes to the file that
+    // `pathForDay` names for the record's own date. A non-empty `openingRecord` begins
+    // every day's file this log opens (written as a record of category Info), starting
+    // with today's, which is opened now.
+    void SetDailyLogPath(DailyPath pathForDay, const std::string& openingRecord = {});
+    // The file records go to now (today's file for a daily log); empty when unbound.
     std::string GetLogPath() const;
+    // Whether records go anywhere: a file or an attached window.
+    bool HasDestination() const;
+
+    // Called with the text of each reported failure to open or write the file, in
+    // addition to the debugging message; runs on the writer's thread outside the log's lock.
+    void SetFailureObserver(std::function<void(const std::string&)> observer);
 
     unsigned GetOptions() const;
     void SetOptions(unsigned options);
@@ -75,15 +92,23 @@ public:
     static std::string CategoryTag(int category);
 
 private:
-    std::string Decorate(int category, std::string_view text) const;
+    std::string Decorate(int category, std::string_view text, const CalendarTime& now) const;
+    void BindFile(const std::string& path);
+    void FollowDate(const CalendarTime& now);
     void WriteToFile(const std::string& line);
     void ReportFailure(const std::string& what);
+    void DeliverFailures();
 
     mutable std::mutex mutex_;
     std::string path_;
+    DailyPath daily_;
+    std::string openingRecord_;
+    int currentDay_ = 0; // year * 10000 + month * 100 + day of the bound daily file
     unsigned options_ = 0;
     LogFile file_;
     bool failureReported_ = false;
+    std::vector<std::string> unreported_;
+    std::function<void(const std::string&)> failureObserver_;
     WindowHandle window_ = nullptr;
     unsigned message_ = 0;
     std::deque<AppLogEntry> pending_;

@@ -40,12 +40,7 @@ RegValueType RegKey::Value::Type() const
 
 std::uint32_t RegKey::Value::Dword() const
 {
-    const auto data = key_.Read(name_);
-    if (!data)
-        return 0;
-    if (data->type != RegValueType::Dword)
-        RaiseWrongType(key_, name_, "числом (DWORD)");
-    return data->dword;
+    return key_.ReadDword(name_);
 }
 
 RegKey::Value::operator int() const
@@ -55,12 +50,7 @@ RegKey::Value::operator int() const
 
 std::string RegKey::Value::Text() const
 {
-    const auto data = key_.Read(name_);
-    if (!data)
-        return {};
-    if (data->type != RegValueType::String)
-        RaiseWrongType(key_, name_, "строкой");
-    return data->text;
+    return key_.ReadString(name_);
 }
 
 RegKey::Value::operator std::string() const
@@ -154,6 +144,26 @@ std::optional<RegData> RegKey::Read(const std::string& name) const
     if (!IsOpen())
         return std::nullopt;
     return ReadRegistryValue(*impl_, name);
+}
+
+std::uint32_t RegKey::ReadDword(const std::string& name, std::uint32_t fallback) const
+{
+    const auto data = Read(name);
+    if (!data)
+        return fallback;
+    if (data->type != RegValueType::Dword)
+        RaiseWrongType(*this, name, "числом (DWORD)");
+    return data->dword;
+}
+
+std::string RegKey::ReadString(const std::string& name) const
+{
+    const auto data = Read(name);
+    if (!data)
+        return {};
+    if (data->type != RegValueType::String)
+        RaiseWrongType(*this, name, "строкой");
+    return data->text;
 }
 
 void RegKey::Write(const std::string& name, const RegData& data)

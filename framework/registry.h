@@ -87,6 +87,11 @@ public:
     Value operator[](const std::string& name) { return Value(*this, name); }
 
     std::optional<RegData> Read(const std::string& name) const;
+    bool HasValue(const std::string& name) const { return Read(name).has_value(); }
+    // A DWORD, or `fallback` when missing; a value of another type raises InvalidValue.
+    std::uint32_t ReadDword(const std::string& name, std::uint32_t fallback = 0) const;
+    // A string, or "" when missing; a value of another type raises InvalidValue.
+    std::string ReadString(const std::string& name) const;
     void Write(const std::string& name, const RegData& data);
     void DeleteValue(const std::string& name);
 

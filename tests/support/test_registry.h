@@ -1,6 +1,8 @@
 // A scratch part of the registry for one test: on POSIX a fresh hive file that the
 // process uses for the test's life; on Windows a fresh key under HKEY_CURRENT_USER
-// that is deleted afterwards. Tests open keys below Root()/Path().
+// that is deleted afterwards, and the product's keys under
+// HKEY_LOCAL_MACHINE\Software\Orvane deleted before and after. Tests open scratch
+// keys below Root()/Path(), and the product's keys where the product keeps them.
 #pragma once
 
 #include "framework/registry.h"
