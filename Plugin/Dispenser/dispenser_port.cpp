@@ -1,0 +1,322 @@
+// The framed exchange with the dispenser: command frame, one-byte acknowledgement,
+// response frame, with the retries and time-outs of the device's protocol.
+#include "Plugin/Dispenser/device_port.h"
+
+#include "MTSys/mtsys.h"
+#include "Plugin/Dispenser/serial_port.h"
+#include "Plugin/Dispenser/settings.h"
+#include "framework/text_format.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cstdarg>
+
+namespace {
+
+constexpr std::uint8_t kEot = 0x04;
+constexpr std::uint8_t kSoh = 0x01;
+constexpr std::uint8_t kId = 0x50;
+constexpr std::uint8_t kStx = 0x02;
+constexpr std::uint8_t kEtx = 0x03;
+constexpr std::uint8_t kAck = 0x06;
+constexpr std::uint8_t kNak = 0x15;
+
+constexpr std::uint32_t kDefaultResponseTimeout = 60000;
+constexpr std::uint32_t kDefaultMaxRetryCmd = 3;
+constexpr std::uint32_t kDefaultMaxRetryRsp = 3;
+
+// Milliseconds on a monotonic clock, wrapping like a 32-bit tick count.
+std::uint32_t TickCount()
+{
+    const auto now = std::chrono::steady_clock::now().time_since_epoch();
+    return static_cast<std::uint32_t>(std::chrono::duration_cast<std::chrono::milliseconds>(now).count());
+}
+
+std::uint8_t Checksum(const std::uint8_t* bytes, std::size_t count)
+{
+    std::uint8_t sum = 0;
+    for (std::size_t i = 0; i < count; ++i)
+        sum ^= bytes[i];
+    return sum;
+}
+
+// "04 50 02 47 03 12"
+std::string Dump(const std::uint8_t* bytes, std::size_t count)
+{
+    std::string text;
+    for (std::size_t i = 0; i < count; ++i) {
+        if (i != 0)
+            text += ' ';
+        text += FormatText("%02X", static_cast<unsigned>(bytes[i]));
+    }
+    return text;
+}
+
+// "4712": the command bytes run together.
+std::string Digits(const std::vector<std::uint8_t>& bytes)
+{
+    std::string text;
+    for (std::uint8_t byte : bytes)
+        text += FormatText("%02X", static_cast<unsigned>(byte));
+    return text;
+}
+
+std::vector<std::uint8_t> CommandFrame(const std::vector<std::uint8_t>& command)
+{
+    std::vector<std::uint8_t> frame{kEot, kId, kStx};
+    frame.insert(frame.end(), command.begin(), command.end());
+    frame.push_back(kEtx);
+    frame.push_back(Checksum(frame.data(), frame.size()));
+    return frame;
+}
+
+bool AllZero(std::uint32_t a, std::uint32_t b, std::uint32_t c = 0)
+{
+    return a == 0 && b == 0 && c == 0;
+}
+
+} // namespace
+
+DispenserPort::DispenserPort(AppLog* log, std::vector<std::string>* errors, DispenserControl::Settings* settings)
+    : DevicePort(log), errors_(errors), settings_(settings)
+{
+}
+
+DispenserPort::~DispenserPort() = default;
+
+std::string DispenserPort::NormalisePortName(const std::string& name)
+{
+    if (name.empty() || name.rfind("\\\\.\\", 0) == 0 || name.size() < 5)
+        return name;
+    const auto upper = [](char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; };
+    if (upper(name[0]) != 'C' || upper(name[1]) != 'O' || upper(name[2]) != 'M')
+        return name;
+    for (std::size_t i = 3; i < name.size(); ++i) {
+        if (name[i] < '0' || name[i] > '9')
+            return name;
+    }
+    return "\\\\.\\" + name;
+}
+
+void DispenserPort::ReportError(const std::string& text)
+{
+    if (text.empty())
+        return;
+    if (AppLog* log = Log())
+        log->Write(AppLog::Error, "DispenserPort: %s", text.c_str());
+    if (errors_ != nullptr)
+        errors_->push_back(text);
+}
+
+void DispenserPort::Trace(int category, const char* format, ...)
+{
+    AppLog* log = Log();
+    if (log == nullptr)
+        return;
+    std::va_list arguments;
+    va_start(arguments, format);
+    const std::string text = FormatTextV(format, arguments);
+    va_end(arguments);
+    log->WriteText(category, text);
+}
+
+std::unique_ptr<SerialPort> DispenserPort::OpenLine(const std::string& name)
+{
+    return SerialPort::Open(name);
+}
+
+SerialTimeouts DispenserPort::ReadTimeouts(const RegKey& key)
+{
+    SerialTimeouts defaults;
+    SerialTimeouts timeouts;
+    timeouts.readInterval = key.ReadDword("ReadIntervalTimeout", defaults.readInterval);
+    timeouts.readTotalMultiplier = key.ReadDword("ReadTotalTimeoutMultiplier", defaults.readTotalMultiplier);
+    timeouts.readTotalConstant = key.ReadDword("ReadTotalTimeoutConstant", defaults.readTotalConstant);
+    timeouts.writeTotalMultiplier = key.ReadDword("WriteTotalTimeoutMultiplier", defaults.writeTotalMultiplier);
+    timeouts.writeTotalConstant = key.ReadDword("WriteTotalTimeoutConstant", defaults.writeTotalConstant);
+    // Values that would make a read or a write wait without end would also keep an
+    // abort from ever being noticed: the defaults stand in for them.
+    if (AllZero(timeouts.readInterval, timeouts.readTotalMultiplier, timeouts.readTotalConstant)) {
+        Trace(AppLog::Warning,
+              "DispenserPort: таймауты чтения в реестре (все 0) означают бесконечное ожидание, используются значения "
+              "по умолчанию");
+        timeouts.readInterval = defaults.readInterval;
+        timeouts.readTotalMultiplier = defaults.readTotalMultiplier;
+        timeouts.readTotalConstant = defaults.readTotalConstant;
+    }
+    if (AllZero(timeouts.writeTotalMultiplier, timeouts.writeTotalConstant)) {
+        Trace(AppLog::Warning,
+              "DispenserPort: таймауты записи в реестре (все 0) означают бесконечное ожидание, используются значения "
+              "по умолчанию");
+        timeouts.writeTotalMultiplier = defaults.writeTotalMultiplier;
+        timeouts.writeTotalConstant = defaults.writeTotalConstant;
+    }
+    return timeouts;
+}
+
+std::unique_ptr<SerialPort> DispenserPort::OpenConfiguredLine(const RegKey& key, bool& busy)
+{
+    busy = false;
+    const SerialPortSettings settings = settings_->GetPortSettings();
+    const std::string name = NormalisePortName(settings.inUse ? settings.port : std::string());
+    if (name.empty()) {
+        ReportError("Не задан порт подключения устройства");
+        return nullptr;
+    }
+    Trace(AppLog::Trace, "DispenserPort: задан порт %s", name.c_str());
+    std::unique_ptr<SerialPort> line = OpenLine(name);
+    if (!line) {
+        busy = true;
+        ReportError("Порт '" + name + "' занят");
+        return nullptr;
+    }
+    SerialLineFormat format;
+    format.parity = static_cast<std::uint8_t>(key.ReadDword("Parity", 0));
+    format.stopBits = static_cast<std::uint8_t>(key.ReadDword("StopBits", 0));
+    format.byteSize = static_cast<std::uint8_t>(key.ReadDword("ByteSize", 8));
+    format.baudRate = static_cast<std::uint32_t>(settings.baudRate);
+    format.flowControl = settings.flowControl;
+    line->Configure(format, ReadTimeouts(key));
+    // An answer the device repeated for an earlier, abandoned exchange must not be
+    // taken for this command's acknowledgement.
+    line->DiscardInput();
+    return line;
+}
+
+void DispenserPort::WriteBytes(SerialPort& line, const std::vector<std::uint8_t>& bytes)
+{
+    Trace(AppLog::Trace, "DispenserPort: вывод: %s", Dump(bytes.data(), bytes.size()).c_str());
+    // A write that does not reach the device shows up as a missing answer.
+    line.Write(bytes.data(), bytes.size());
+}
+
+bool DispenserPort::Exchange(const MTSys::Event& abortEvent, const std::vector<std::uint8_t>& command,
+                             std::vector<std::uint8_t>& response)
+{
+    bool succeeded = false;
+    if (!abortEvent.IsSignalled()) {
+        if (!settings_->IsEnabled()) {
+            ReportError("Устройство не задействовано");
+        } else {
+            const RegKey key(RegistryRoot::LocalMachine, DispenserControl::kSettingsKey, false, RegAccessRead);
+            bool busy = false;
+            if (std::unique_ptr<SerialPort> line = OpenConfiguredLine(key, busy)) {
+                succeeded = SendCommand(*line, key, abortEvent, command, response);
+                if (Log() != nullptr) {
+                    if (succeeded)
+                        Trace(AppLog::Positive, "DispenserPort: обмен с устройством завершён успешно");
+                    else
+                        ReportError("Не удалось выполнить обмен с устройством");
+                }
+            }
+            // The key, then the line, close here.
+        }
+    }
+    if (abortEvent.IsSignalled())
+        ReportError("Обмен с устройством принудительно прерван");
+    return succeeded;
+}
+
+bool DispenserPort::SendCommand(SerialPort& line, const RegKey& key, const MTSys::Event& abortEvent,
+                                const std::vector<std::uint8_t>& command, std::vector<std::uint8_t>& response)
+{
+    const std::vector<std::uint8_t> frame = CommandFrame(command);
+    unsigned attempts = 0;
+    while (!abortEvent.IsSignalled()) {
+        Trace(AppLog::Positive, "DispenserPort: отправка команды %s", Digits(command).c_str());
+        WriteBytes(line, frame);
+        Trace(AppLog::Trace, "DispenserPort: получение подтверждения");
+        std::uint8_t answer = 0;
+        if (line.Read(nullptr, &answer, 1) == 0) {
+            ReportError("Таймаут подтверждения команды, возможно, устройство не подключено");
+            return false;
+        }
+        Trace(AppLog::Trace, "DispenserPort: подтверждение получено: %02X", static_cast<unsigned>(answer));
+        if (answer == kNak) {
+            const std::uint32_t limit = key.ReadDword("MaxRetryCmd", kDefaultMaxRetryCmd);
+            if (++attempts < limit) {
+                Trace(AppLog::Warning, "DispenserPort: получено отрицательное подтверждение, в соответствии с "
+                                       "протоколом устройства попытаемся передать команду повторно");
+                continue;
+            }
+            ReportError(FormatBuffer(512,
+                                     "Отрицательное подтверждение получено %u раз, связь с устройством неустойчива, "
+                                     "прекращаем попытки передать команду",
+                                     attempts));
+            return false;
+        }
+        if (answer != kAck) {
+            ReportError(FormatBuffer(512, "Получено неопознанное подтверждение (%02X), сбой связи с устройством",
+                                     static_cast<unsigned>(answer)));
+            return false;
+        }
+        Trace(AppLog::Info, "DispenserPort: положительное подтверждение получено, начинается ожидание ответа");
+        return ReceiveResponse(line, key, abortEvent, command.front(), response);
+    }
+    return false;
+}
+
+bool DispenserPort::ReceiveResponse(SerialPort& line, const RegKey& key, const MTSys::Event& abortEvent,
+                                    std::uint8_t commandCode, std::vector<std::uint8_t>& response)
+{
+    const std::size_t m = response.size();
+    std::uint32_t responseStart = TickCount();
+    unsigned attempts = 0;
+    while (!abortEvent.IsSignalled()) {
+        std::vector<std::uint8_t> buffer(m + 6);
+        Trace(AppLog::Trace, "DispenserPort: получение заголовка ответа");
+        const std::uint32_t headerStart = TickCount();
+        bool header = false;
+        unsigned polls = 1;
+        while (!abortEvent.IsSignalled()) {
+            if (line.Read(nullptr, buffer.data(), 1) == 1) {
+                Trace(AppLog::Trace, "DispenserPort: получен заголовок ответа: %02X (попыток: %u, за %u мс)",
+                      static_cast<unsigned>(buffer[0]), polls, static_cast<unsigned>(TickCount() - headerStart));
+                header = true;
+                break;
+            }
+            const std::uint32_t timeout = key.ReadDword("DeviceResponseTimeout", kDefaultResponseTimeout);
+            if (static_cast<std::uint32_t>(TickCount() - responseStart) > timeout) {
+                ReportError("Устройство не отвечает слишком долго");
+                break;
+            }
+            ++polls;
+        }
+        if (abortEvent.IsSignalled())
+            return false;
+
+        if (header) {
+            Trace(AppLog::Trace, "DispenserPort: получение ответа, ожидается %u байт", static_cast<unsigned>(m + 5));
+            if (line.Read(nullptr, buffer.data() + 1, m + 5) < m + 5) {
+                ReportError("Сбой связи с устройством (таймаут получения ответа)");
+                return false;
+            }
+            Trace(AppLog::Trace, "DispenserPort: получено: %s", Dump(buffer.data() + 1, m + 5).c_str());
+        }
+        const bool accepted = header && buffer[0] == kSoh && buffer[1] == kId && buffer[2] == kStx &&
+                              buffer[3] == commandCode && buffer[4 + m] == kEtx &&
+                              buffer[5 + m] == Checksum(buffer.data(), 5 + m);
+        if (accepted) {
+            Trace(AppLog::Positive, "DispenserPort: ответ опознан, отправляем положительное подтверждение");
+            WriteBytes(line, {kAck});
+            std::copy(buffer.begin() + 4, buffer.begin() + 4 + static_cast<std::ptrdiff_t>(m), response.begin());
+            return true;
+        }
+        Trace(AppLog::Warning, "DispenserPort: ответ не %s, отправляем отрицательное подтверждение",
+              header ? "опознан" : "получен");
+        WriteBytes(line, {kNak});
+        const std::uint32_t limit = key.ReadDword("MaxRetryRsp", kDefaultMaxRetryRsp);
+        if (++attempts < limit) {
+            // After a damaged response the time counts on from the first attempt.
+            if (!header)
+                responseStart = TickCount();
+            continue;
+        }
+        ReportError(FormatBuffer(512,
+                                 "Отрицательное подтверждение отправлено %u раз, связь с устройством неустойчива, "
+                                 "прекращаем попытки получить ответ",
+                                 attempts));
+        return false;
+    }
+    return false;
+}

@@ -1,0 +1,46 @@
+#!/usr/bin/env bash
+# Runs a command beside the simulated dispenser, for the Windows tests under wine:
+# the simulator's pseudo-terminal is COM1 and COM10 of $WINEPREFIX, and the command
+# finds the simulator's control channel in LCDM_SIM_CONTROL (host:port).
+#   scripts/with-simulator.sh COMMAND [ARGS...]
+set -euo pipefail
+
+root=$(cd "$(dirname "$0")/.." && pwd)
+simulator="$root/build/linux/bin/lcdm-sim"
+: "${WINEPREFIX:?run inside scripts/wine-session.sh}"
+
+work=$(mktemp -d)
+pid=""
+cleanup() {
+  if [ -n "$pid" ]; then
+    kill "$pid" 2>/dev/null || true
+    wait "$pid" 2>/dev/null || true
+  fi
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+# The simulator runs until its standard input ends: a FIFO this script holds open.
+mkfifo "$work/stdin"
+exec 3<>"$work/stdin"
+"$simulator" --model LCDM-2000 \
+  --link "$WINEPREFIX/dosdevices/com1" --link "$WINEPREFIX/dosdevices/com10" \
+  --control 127.0.0.1:0 <&3 >"$work/out" 2>"$work/err" &
+pid=$!
+
+for _ in $(seq 100); do
+  grep -q '^READY ' "$work/out" 2>/dev/null && break
+  if ! kill -0 "$pid" 2>/dev/null; then
+    echo "with-simulator: the simulator did not start:" >&2
+    cat "$work/err" >&2
+    exit 1
+  fi
+  sleep 0.1
+done
+control=$(sed -n 's/^CONTROL //p' "$work/out")
+if [ -z "$control" ]; then
+  echo "with-simulator: no control channel reported" >&2
+  exit 1
+fi
+
+LCDM_SIM_CONTROL="$control" LCDM_SIM_PORT=COM1 LCDM_SIM_LONG_PORT=COM10 "$@"
