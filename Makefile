@@ -26,7 +26,7 @@ test-linux-tsan: build-linux-tsan
 	ctest --preset linux-tsan
 
 # The Windows build under wine64: a fresh prefix, one wineserver and an Xvfb display for the run.
-test-win64: build-win64
+test-win64: build-win64 build-linux
 	scripts/wine-session.sh ctest --preset win64
 
 check-win32: build-win32

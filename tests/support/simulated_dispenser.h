@@ -18,8 +18,8 @@ struct SimulatorTruth {
     unsigned exit2 = 0;
     unsigned rejectBin = 0; // notes in the reject bin
     unsigned commands = 0;  // commands executed
-    unsigned framesIn = 0;  // frames and single bytes received from the host
-    unsigned framesOut = 0;
+    unsigned framesIn = 0;  // command frames received from the host, good and bad
+    unsigned framesOut = 0; // response frames sent, resends included
 };
 
 class SimulatedDispenser {

@@ -76,6 +76,7 @@ class DispenserExchange : public ::testing::Test {
 protected:
     DispenserExchange()
     {
+        trace_.SetOptions(AppLog::OptionTimeStamp | AppLog::OptionCategory);
         trace_.SetLogPath(folder_.File("trace.txt"));
         RegKey key = Key();
         key["Device"] = "LCDM-2000";
@@ -127,10 +128,10 @@ TEST_F(DispenserExchange, StatusOnAHealthyDevice)
     EXPECT_EQ(response_, (Bytes{0x30, 0x30, 0x80, 0x80}));
     const SimulatorTruth truth = device_.Truth();
     EXPECT_EQ(truth.commands, 1u);
-    // The command frame once, and our ACK of the response.
-    EXPECT_EQ(truth.framesIn, 2u);
+    EXPECT_EQ(truth.framesIn, 1u); // the command frame, once
+    EXPECT_EQ(truth.framesOut, 1u);
     EXPECT_EQ(TraceCount("DispenserPort: отправка команды 46"), 1);
-    EXPECT_EQ(TraceCount("DispenserPort: вывод: 04 50 02 46 03 11"), 1);
+    EXPECT_EQ(TraceCount("DispenserPort: вывод: 04 50 02 46 03 13"), 1);
     EXPECT_EQ(TraceCount("DispenserPort: вывод: 06"), 1);
     EXPECT_EQ(TraceCount("DispenserPort: обмен с устройством завершён успешно"), 1);
 }

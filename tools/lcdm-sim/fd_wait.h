@@ -1,0 +1,25 @@
+// The one deadline helper behind every blocking wait of the simulator.
+#pragma once
+
+#include "stop_signal.h"
+
+#include <chrono>
+#include <optional>
+
+namespace lcdm {
+
+using Clock = std::chrono::steady_clock;
+using Deadline = std::optional<Clock::time_point>; // nullopt: no limit
+
+enum class WaitResult { Ready, TimedOut, Stopped };
+
+// Waits until `fd` reports one of `events` (or an error or hang-up), the stop signal is
+// raised, or the deadline passes. A negative fd waits for the stop or the deadline only.
+// Retries after interrupting signals and never returns TimedOut before the deadline.
+// A raised stop wins over a ready descriptor.
+WaitResult WaitForFd(int fd, short events, const StopSignal& stop, Deadline deadline);
+
+// Milliseconds to hand to poll() for the deadline: rounded up, -1 without a deadline.
+int PollTimeout(Deadline deadline);
+
+} // namespace lcdm

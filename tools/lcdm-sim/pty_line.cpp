@@ -1,0 +1,81 @@
+#include "pty_line.h"
+
+#include <poll.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+
+namespace lcdm {
+
+PtyLine::PtyLine(int masterFd, const StopSignal& stop, int paceBaud) : master_(masterFd), stop_(stop)
+{
+    if (paceBaud > 0)
+        byteTime_ = std::chrono::duration_cast<Clock::duration>(std::chrono::nanoseconds(10'000'000'000LL / paceBaud));
+}
+
+std::size_t PtyLine::Read(std::uint8_t* buffer, std::size_t size, Deadline deadline)
+{
+    for (;;) {
+        switch (WaitForFd(master_, POLLIN, stop_, deadline)) {
+        case WaitResult::Stopped:
+            throw LinkStopped();
+        case WaitResult::TimedOut:
+            return 0;
+        case WaitResult::Ready:
+            break;
+        }
+        const ssize_t got = ::read(master_, buffer, size);
+        if (got > 0)
+            return static_cast<std::size_t>(got);
+        if (got < 0 && errno != EAGAIN && errno != EINTR)
+            ThrowSystemError("read (pseudo-terminal master)");
+    }
+}
+
+void PtyLine::Write(const Bytes& bytes)
+{
+    if (byteTime_ == Clock::duration::zero()) {
+        WriteAll(bytes.data(), bytes.size());
+        return;
+    }
+    for (const std::uint8_t byte : bytes) {
+        // A byte occupies the line for its 10 bits and is whole at the far end only then.
+        lineFreeAt_ = std::max(lineFreeAt_, Clock::now()) + byteTime_;
+        WaitUntil(lineFreeAt_);
+        WriteAll(&byte, 1);
+    }
+}
+
+void PtyLine::Pause(std::chrono::milliseconds time)
+{
+    if (time > std::chrono::milliseconds::zero())
+        WaitUntil(Clock::now() + time);
+}
+
+void PtyLine::WaitUntil(Clock::time_point when)
+{
+    if (WaitForFd(-1, 0, stop_, when) == WaitResult::Stopped)
+        throw LinkStopped();
+}
+
+void PtyLine::WriteAll(const std::uint8_t* data, std::size_t size)
+{
+    while (size > 0) {
+        const ssize_t written = ::write(master_, data, size);
+        if (written > 0) {
+            data += written;
+            size -= static_cast<std::size_t>(written);
+            continue;
+        }
+        if (written < 0 && errno == EINTR)
+            continue;
+        if (written < 0 && errno != EAGAIN)
+            ThrowSystemError("write (pseudo-terminal master)");
+        // The host is not reading and the terminal's buffer is full: wait for room.
+        if (WaitForFd(master_, POLLOUT, stop_, std::nullopt) == WaitResult::Stopped)
+            throw LinkStopped();
+    }
+}
+
+} // namespace lcdm
