@@ -91,6 +91,12 @@ bool AppLog::HasDestination() const
     return !path_.empty() || window_ != nullptr;
 }
 
+void AppLog::SetRecordObserver(std::function<void(int category, const std::string& line)> observer)
+{
+    std::lock_guard lock(mutex_);
+    recordObserver_ = std::move(observer);
+}
+
 void AppLog::SetFailureObserver(std::function<void(const std::string&)> observer)
 {
     std::lock_guard lock(mutex_);
@@ -165,11 +171,14 @@ void AppLog::WriteText(int category, std::string_view text)
 {
     WindowHandle notify = nullptr;
     unsigned message = 0;
+    std::string line;
+    std::function<void(int, const std::string&)> observer;
     {
         std::lock_guard lock(mutex_);
         const CalendarTime now = Now().Calendar();
         FollowDate(now);
-        const std::string line = Decorate(category, text, now);
+        line = Decorate(category, text, now);
+        observer = recordObserver_;
         if (!path_.empty())
             WriteToFile(line);
         if (window_ != nullptr) {
@@ -186,6 +195,8 @@ void AppLog::WriteText(int category, std::string_view text)
     // Posted outside the lock: the window's thread may be producing right now.
     if (notify != nullptr)
         PostWindowMessage(notify, message, 0, 0);
+    if (observer)
+        observer(category, line);
     DeliverFailures();
 }
 

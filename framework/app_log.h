@@ -70,6 +70,11 @@ public:
     // Whether records go anywhere: a file or an attached window.
     bool HasDestination() const;
 
+    // Called with every record (its category and decorated line) after it was written,
+    // on the writer's thread outside the log's lock; null removes the observer. For
+    // consoles that follow a log live.
+    void SetRecordObserver(std::function<void(int category, const std::string& line)> observer);
+
     // Called with the text of each reported failure to open or write the file, in
     // addition to the debugging message; runs on the writer's thread outside the log's lock.
     void SetFailureObserver(std::function<void(const std::string&)> observer);
@@ -109,6 +114,7 @@ private:
     bool failureReported_ = false;
     std::vector<std::string> unreported_;
     std::function<void(const std::string&)> failureObserver_;
+    std::function<void(int, const std::string&)> recordObserver_;
     WindowHandle window_ = nullptr;
     unsigned message_ = 0;
     std::deque<AppLogEntry> pending_;

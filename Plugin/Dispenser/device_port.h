@@ -65,10 +65,10 @@ class DispenserPort : public DevicePort {
 public:
     // All borrowed: the trace log and the error list may be null; the settings store
     // (normally read-only) must outlive the port.
-    DispenserPort(AppLog* log, std::vector<std::string>* errors, DispenserControl::Settings* settings);
+    DispenserPort(AppLog* log, std::vector<std::string>* errors, const DispenserControl::Settings* settings);
     ~DispenserPort() override;
 
-    DispenserControl::Settings* Settings() const { return settings_; }
+    const DispenserControl::Settings* Settings() const { return settings_; }
     std::vector<std::string>* Errors() const { return errors_; }
 
     // One complete exchange for one command (its code first): frame, acknowledgement,
@@ -77,8 +77,13 @@ public:
     // abort event is polled before every send, response attempt and header read.
     // Operating-system failures opening or configuring the line raise WindowsError.
     // Runs on the calling thread (a request's thread) and blocks until done.
+    //
+    // With `finishOnceAcknowledged` (commands that move notes), an abort that comes
+    // after the device acknowledged the command no longer ends the exchange: the
+    // answer is read within the normal time-outs, because it tells which notes left
+    // the machine.
     bool Exchange(const MTSys::Event& abortEvent, const std::vector<std::uint8_t>& command,
-                  std::vector<std::uint8_t>& response);
+                  std::vector<std::uint8_t>& response, bool finishOnceAcknowledged = false);
 
     // Traces "DispenserPort: <text>" as an error and appends the text to the error list.
     void ReportError(const std::string& text);
@@ -94,12 +99,13 @@ private:
     std::unique_ptr<SerialPort> OpenConfiguredLine(const RegKey& key, bool& busy);
     SerialTimeouts ReadTimeouts(const RegKey& key);
     bool SendCommand(SerialPort& line, const RegKey& key, const MTSys::Event& abortEvent,
-                     const std::vector<std::uint8_t>& command, std::vector<std::uint8_t>& response);
-    bool ReceiveResponse(SerialPort& line, const RegKey& key, const MTSys::Event& abortEvent, std::uint8_t commandCode,
+                     const std::vector<std::uint8_t>& command, std::vector<std::uint8_t>& response,
+                     bool finishOnceAcknowledged);
+    bool ReceiveResponse(SerialPort& line, const RegKey& key, const MTSys::Event* abortEvent, std::uint8_t commandCode,
                          std::vector<std::uint8_t>& response);
     void Trace(int category, const char* format, ...) ORVANE_PRINTF(3, 4);
     void WriteBytes(SerialPort& line, const std::vector<std::uint8_t>& bytes);
 
     std::vector<std::string>* errors_;
-    DispenserControl::Settings* settings_;
+    const DispenserControl::Settings* settings_;
 };

@@ -77,7 +77,8 @@ bool AllZero(std::uint32_t a, std::uint32_t b, std::uint32_t c = 0)
 
 } // namespace
 
-DispenserPort::DispenserPort(AppLog* log, std::vector<std::string>* errors, DispenserControl::Settings* settings)
+DispenserPort::DispenserPort(AppLog* log, std::vector<std::string>* errors,
+                             const DispenserControl::Settings* settings)
     : DevicePort(log), errors_(errors), settings_(settings)
 {
 }
@@ -191,7 +192,7 @@ void DispenserPort::WriteBytes(SerialPort& line, const std::vector<std::uint8_t>
 }
 
 bool DispenserPort::Exchange(const MTSys::Event& abortEvent, const std::vector<std::uint8_t>& command,
-                             std::vector<std::uint8_t>& response)
+                             std::vector<std::uint8_t>& response, bool finishOnceAcknowledged)
 {
     bool succeeded = false;
     if (!abortEvent.IsSignalled()) {
@@ -201,7 +202,7 @@ bool DispenserPort::Exchange(const MTSys::Event& abortEvent, const std::vector<s
             const RegKey key(RegistryRoot::LocalMachine, DispenserControl::kSettingsKey, false, RegAccessRead);
             bool busy = false;
             if (std::unique_ptr<SerialPort> line = OpenConfiguredLine(key, busy)) {
-                succeeded = SendCommand(*line, key, abortEvent, command, response);
+                succeeded = SendCommand(*line, key, abortEvent, command, response, finishOnceAcknowledged);
                 if (Log() != nullptr) {
                     if (succeeded)
                         Trace(AppLog::Positive, "DispenserPort: обмен с устройством завершён успешно");
@@ -212,13 +213,15 @@ bool DispenserPort::Exchange(const MTSys::Event& abortEvent, const std::vector<s
             // The key, then the line, close here.
         }
     }
-    if (abortEvent.IsSignalled())
+    // A note-moving answer read to its end after an abort is no aborted exchange.
+    if (abortEvent.IsSignalled() && !(succeeded && finishOnceAcknowledged))
         ReportError("Обмен с устройством принудительно прерван");
     return succeeded;
 }
 
 bool DispenserPort::SendCommand(SerialPort& line, const RegKey& key, const MTSys::Event& abortEvent,
-                                const std::vector<std::uint8_t>& command, std::vector<std::uint8_t>& response)
+                                const std::vector<std::uint8_t>& command, std::vector<std::uint8_t>& response,
+                                bool finishOnceAcknowledged)
 {
     const std::vector<std::uint8_t> frame = CommandFrame(command);
     unsigned attempts = 0;
@@ -251,24 +254,26 @@ bool DispenserPort::SendCommand(SerialPort& line, const RegKey& key, const MTSys
             return false;
         }
         Trace(AppLog::Info, "DispenserPort: положительное подтверждение получено, начинается ожидание ответа");
-        return ReceiveResponse(line, key, abortEvent, command.front(), response);
+        return ReceiveResponse(line, key, finishOnceAcknowledged ? nullptr : &abortEvent, command.front(), response);
     }
     return false;
 }
 
-bool DispenserPort::ReceiveResponse(SerialPort& line, const RegKey& key, const MTSys::Event& abortEvent,
+// `abortEvent` is null when the answer must be read whatever happens.
+bool DispenserPort::ReceiveResponse(SerialPort& line, const RegKey& key, const MTSys::Event* abortEvent,
                                     std::uint8_t commandCode, std::vector<std::uint8_t>& response)
 {
+    const auto aborted = [abortEvent] { return abortEvent != nullptr && abortEvent->IsSignalled(); };
     const std::size_t m = response.size();
     std::uint32_t responseStart = TickCount();
     unsigned attempts = 0;
-    while (!abortEvent.IsSignalled()) {
+    while (!aborted()) {
         std::vector<std::uint8_t> buffer(m + 6);
         Trace(AppLog::Trace, "DispenserPort: получение заголовка ответа");
         const std::uint32_t headerStart = TickCount();
         bool header = false;
         unsigned polls = 1;
-        while (!abortEvent.IsSignalled()) {
+        while (!aborted()) {
             if (line.Read(nullptr, buffer.data(), 1) == 1) {
                 Trace(AppLog::Trace, "DispenserPort: получен заголовок ответа: %02X (попыток: %u, за %u мс)",
                       static_cast<unsigned>(buffer[0]), polls, static_cast<unsigned>(TickCount() - headerStart));
@@ -282,7 +287,7 @@ bool DispenserPort::ReceiveResponse(SerialPort& line, const RegKey& key, const M
             }
             ++polls;
         }
-        if (abortEvent.IsSignalled())
+        if (aborted())
             return false;
 
         if (header) {

@@ -110,7 +110,7 @@ void DispenserQuery::AddError(const std::string& text)
 std::int32_t DispenserQuery::Execute()
 {
     std::int32_t state = QueryFailed;
-    if (port_.Exchange(StopEvent(), command_, response_))
+    if (port_.Exchange(StopEvent(), command_, response_, MovesNotes()))
         state = QueryCompleted;
     else if (StopEvent().IsSignalled())
         state = QueryCancelled;

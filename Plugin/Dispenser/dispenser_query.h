@@ -27,6 +27,10 @@ public:
 
     const std::vector<std::uint8_t>& Command() const { return command_; }
 
+    // Whether the command moves notes: then the device's answer is read once the
+    // command was acknowledged, also when the request is cancelled meanwhile.
+    virtual bool MovesNotes() const { return false; }
+
     // The text of a device error code, "неизвестный код" for a code without one.
     static std::string ErrorText(std::uint8_t code);
     // The names of the set bits 0 to 6 of a sensor byte joined with ", ", or "Ok".

@@ -72,6 +72,7 @@ class DispenserQuery_TestReject : public DispenserQuery {
 public:
     DispenserQuery_TestReject(DispenserPort& port, bool lowerCassette);
     ~DispenserQuery_TestReject() override;
+    bool MovesNotes() const override { return true; }
 
     unsigned RequestedCount() const { return 1; }
     bool IsLowerCassette() const { return lowerCassette_; }
@@ -101,6 +102,7 @@ public:
     // поддерживает вторую/нижнюю кассету". No request exists then.
     DispenserQuery_Dispense(DispenserPort& port, unsigned upperCount, unsigned lowerCount);
     ~DispenserQuery_Dispense() override;
+    bool MovesNotes() const override { return true; }
 
     // Per cassette (1 upper, 2 lower).
     struct CassetteResult {

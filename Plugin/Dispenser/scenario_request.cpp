@@ -1,0 +1,163 @@
+#include "Plugin/Dispenser/scenario.h"
+
+#include "Plugin/Dispenser/dispenser_log.h"
+#include "Plugin/Dispenser/scenario_thread.h"
+
+#include <algorithm>
+#include <mutex>
+
+namespace DispenserScenario {
+
+namespace {
+
+constexpr const char* kOperationNames[] = {
+    "Опрос версии прошивки устройства", "Опрос состояния устройства", "Прогон механизма устройства",
+    "Тест выдачи купюр", "Выдача купюр",
+};
+
+// The requests running now, for CancelRunning.
+std::mutex g_runningMutex;
+std::vector<Request*> g_running;
+
+} // namespace
+
+std::string OperationName(int kind)
+{
+    if (kind < KindRomVersion || kind > KindDispense)
+        return {};
+    return kOperationNames[kind];
+}
+
+std::string OperationName(const Request& request)
+{
+    return OperationName(request.GetKind());
+}
+
+Request::Request(int kind, std::vector<std::string>* errors, RequestInput input, RequestOutput output,
+                 const DispenserControl::SettingsOverride* override)
+    : kind_(kind),
+      errors_(errors),
+      input_(input),
+      output_(output),
+      override_(override),
+      logs_(DispenserLogHandler::Instance())
+{
+    if (errors_ != nullptr)
+        errors_->clear();
+    std::lock_guard lock(g_runningMutex);
+    g_running.push_back(this);
+}
+
+Request::~Request()
+{
+    {
+        std::lock_guard lock(g_runningMutex);
+        g_running.erase(std::remove(g_running.begin(), g_running.end(), this), g_running.end());
+    }
+    thread_.reset();
+}
+
+AppLog& Request::TraceLog() const
+{
+    return logs_->TraceLog();
+}
+
+void Request::AddError(const std::string& text)
+{
+    if (errors_ != nullptr && !text.empty())
+        errors_->push_back(text);
+}
+
+void Request::Cancel()
+{
+    cancel_.Set();
+}
+
+int CancelRunning()
+{
+    std::lock_guard lock(g_runningMutex);
+    for (Request* request : g_running)
+        request->Cancel();
+    return static_cast<int>(g_running.size());
+}
+
+bool QueryVersion(WindowHandle parent, std::vector<std::string>* errors, std::string* version,
+                  const DispenserControl::SettingsOverride* override)
+{
+    if (version != nullptr)
+        version->clear();
+    RequestOutput output;
+    output.version = version;
+    Request request(KindRomVersion, errors, {}, output, override);
+    return request.Run(parent);
+}
+
+bool QueryStatus(WindowHandle parent, std::vector<std::string>* errors, DispenserStatusInfo* status,
+                 const DispenserControl::SettingsOverride* override)
+{
+    if (status != nullptr)
+        *status = DispenserStatusInfo();
+    RequestOutput output;
+    output.status = status;
+    Request request(KindStatus, errors, {}, output, override);
+    return request.Run(parent);
+}
+
+bool Purge(WindowHandle parent, std::vector<std::string>* errors, const DispenserControl::SettingsOverride* override)
+{
+    Request request(KindPurge, errors, {}, {}, override);
+    return request.Run(parent);
+}
+
+bool TestReject(WindowHandle parent, std::vector<std::string>* errors, int cassette, unsigned* rejected,
+                const DispenserControl::SettingsOverride* override)
+{
+    if (rejected != nullptr)
+        *rejected = 0;
+    RequestInput input;
+    input.cassette = cassette;
+    RequestOutput output;
+    output.rejected = rejected;
+    Request request(KindTestReject, errors, input, output, override);
+    return request.Run(parent);
+}
+
+bool Dispense(WindowHandle parent, std::vector<std::string>* errors, unsigned count1, unsigned count2,
+              unsigned* dispensed1, unsigned* dispensed2, unsigned* rejected1, unsigned* rejected2,
+              const DispenserControl::SettingsOverride* override)
+{
+    for (unsigned* output : {dispensed1, dispensed2, rejected1, rejected2}) {
+        if (output != nullptr)
+            *output = 0;
+    }
+    RequestInput input;
+    input.count1 = count1;
+    input.count2 = count2;
+    RequestOutput output;
+    output.dispensed1 = dispensed1;
+    output.dispensed2 = dispensed2;
+    output.rejected1 = rejected1;
+    output.rejected2 = rejected2;
+    Request request(KindDispense, errors, input, output, override);
+    return request.Run(parent);
+}
+
+// Headless: the operation runs on its thread while the caller waits for its end or
+// for a cancel, which stops the thread exactly as the dialog's Cancel does.
+bool Request::Run(WindowHandle parent)
+{
+    thread_ = std::make_unique<ScenarioThread>(*this, parent);
+    thread_->Start(nullptr);
+    int endCode = 1; // Ok
+    if (MTSys::WaitAny({&thread_->WorkerThread(), &cancel_}, MTSys::kInfinite) == 1) {
+        thread_->Terminate();
+        endCode = 2; // Cancel
+    }
+    if (endCode != 1) {
+        AddError("Выполнение запроса неожиданно прервано");
+        SetResult(false);
+    }
+    return Result();
+}
+
+} // namespace DispenserScenario
