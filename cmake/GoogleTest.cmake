@@ -26,7 +26,15 @@ function(dispenser_add_test name)
     set_tests_properties(${name} PROPERTIES LABELS "${labels}" TIMEOUT ${ARG_TIMEOUT})
   else()
     gtest_discover_tests(${name}
-      PROPERTIES LABELS "${labels}" TIMEOUT ${ARG_TIMEOUT}
+      PROPERTIES LABELS ${ARG_LAYER} TIMEOUT ${ARG_TIMEOUT}
       DISCOVERY_TIMEOUT 60)
+    # A list does not pass through the discovery's PROPERTIES: further labels are set
+    # on the discovered cases (${name}_TESTS) by a file CTest reads after them.
+    if(ARG_LABELS)
+      set(labels_file "${CMAKE_CURRENT_BINARY_DIR}/${name}_labels.cmake")
+      file(WRITE "${labels_file}"
+        "if(${name}_TESTS)\n  set_tests_properties(\${${name}_TESTS} PROPERTIES LABELS \"${labels}\")\nendif()\n")
+      set_property(DIRECTORY APPEND PROPERTY TEST_INCLUDE_FILES "${labels_file}")
+    endif()
   endif()
 endfunction()

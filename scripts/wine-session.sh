@@ -37,8 +37,9 @@ done
 
 rm -rf "$WINEPREFIX"
 mkdir -p "$WINEPREFIX"
-# The persistent server first, so that wineboot and every test program share it.
-"$wineserver" -p
+# The persistent server first, so that wineboot and every test program share it. Its
+# own output (a state dump when it is stopped with windows still open) goes to a file.
+"$wineserver" -p >"$WINEPREFIX/../wineserver.log" 2>&1
 "$wine" wineboot -i >/dev/null 2>&1 </dev/null
 
 "$@"

@@ -1,5 +1,6 @@
 #include "MTSys/window_client_thread.h"
 
+#include "framework/win32/ui_engine.h"
 #include "windows_api.h"
 
 namespace MTSys {
@@ -25,8 +26,7 @@ void WindowClientThread::PumpUntilEnded()
                 quitCode = message.wParam;
                 continue;
             }
-            TranslateMessage(&message);
-            DispatchMessageW(&message);
+            QortoProcessMessage(message);
         }
         if (!running)
             break;

@@ -15,6 +15,10 @@ constexpr std::uint8_t kTestRejectLower = 0x77;
 constexpr std::uint8_t kDispenseUpper = 0x45;
 constexpr std::uint8_t kDispenseBoth = 0x56;
 constexpr unsigned kMaxNotesPerCommand = 60;
+// Notes past the check sensors include the rejected ones that the device replaced, so
+// 60 notes with their rejects count past 69: any two digits are a count. (Refusing
+// the answer would leave notes that left the machine uncounted.)
+constexpr char kMaxCheckedTens = '9';
 
 bool InRange(std::uint8_t byte, char low, char high)
 {
@@ -282,7 +286,7 @@ bool DispenserQuery_Dispense::Interpret()
     CassetteResult& upper = cassettes_[0];
     CassetteResult& lower = cassettes_[1];
     if (!twoCassette_) {
-        const bool valid = CountField(p, 0, '6') && CountField(p, 2, '6') && InRange(p[5], '0', '1') &&
+        const bool valid = CountField(p, 0, kMaxCheckedTens) && CountField(p, 2, '6') && InRange(p[5], '0', '1') &&
                            InRange(p[6], '0', '9') && InRange(p[7], '0', '9');
         if (!valid)
             return false;
@@ -294,8 +298,8 @@ bool DispenserQuery_Dispense::Interpret()
         lower.checked = lower.exited = lower.rejected = lower.status = 0;
         lower.statusText.clear();
     } else {
-        const bool valid = CountField(p, 0, '6') && CountField(p, 2, '6') && CountField(p, 4, '6') &&
-                           CountField(p, 6, '6') && InRange(p[9], '0', '1') && InRange(p[10], '0', '1') &&
+        const bool valid = CountField(p, 0, kMaxCheckedTens) && CountField(p, 2, '6') &&
+                           CountField(p, 4, kMaxCheckedTens) && CountField(p, 6, '6') && InRange(p[9], '0', '1') && InRange(p[10], '0', '1') &&
                            CountField(p, 11, '9') && CountField(p, 13, '9');
         if (!valid)
             return false;

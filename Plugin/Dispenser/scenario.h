@@ -95,6 +95,21 @@ public:
     bool Result() const { return result_.load(); }
     void SetResult(bool result) { result_.store(result); }
 
+    // The scenario thread, once a run has started it (the dialog starts it on Windows).
+    ScenarioThread* Thread() const { return thread_.get(); }
+    void SetThread(std::unique_ptr<ScenarioThread> thread);
+    // The dialog running the request, so that Cancel reaches it; null when none.
+    void SetDialogWindow(WindowHandle dialog);
+
+    // Runs without a dialog: waits for the thread or a cancel (all platforms).
+    bool RunHeadless(WindowHandle parent);
+    // The end of a run with the dialog's end code: 1 Ok, else cancelled.
+    bool Finish(int endCode);
+
+    // The command a cancel posts to a running dialog: WM_COMMAND with IDCANCEL.
+    static constexpr unsigned kCancelCommandMessage = 0x0111;
+    static constexpr std::uintptr_t kCancelCommandId = 2;
+
 private:
     int kind_;
     std::vector<std::string>* errors_;
@@ -104,6 +119,7 @@ private:
     std::shared_ptr<DispenserLogHandler> logs_;
     std::atomic<bool> result_{false};
     MTSys::Event cancel_;
+    std::atomic<WindowHandle> dialog_{nullptr};
     std::unique_ptr<ScenarioThread> thread_;
 };
 
@@ -124,6 +140,11 @@ bool TestReject(WindowHandle parent, std::vector<std::string>* errors, int casse
 bool Dispense(WindowHandle parent, std::vector<std::string>* errors, unsigned count1, unsigned count2,
               unsigned* dispensed1, unsigned* dispensed2, unsigned* rejected1, unsigned* rejected2,
               const DispenserControl::SettingsOverride* override = nullptr);
+
+// Runs operations without the dialog also where there are windows (the service
+// tool's console). Off by default: on Windows the operator dialog shows.
+void SetHeadless(bool headless);
+bool IsHeadless();
 
 // Cancels every operation running in the process, as the dialog's Cancel does (the
 // service tool's Ctrl+C); safe from any thread. Returns how many were running.

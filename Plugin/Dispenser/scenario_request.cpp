@@ -3,6 +3,8 @@
 #include "Plugin/Dispenser/dispenser_log.h"
 #include "Plugin/Dispenser/scenario_thread.h"
 
+#include "framework/window_messages.h"
+
 #include <algorithm>
 #include <mutex>
 
@@ -71,6 +73,56 @@ void Request::AddError(const std::string& text)
 void Request::Cancel()
 {
     cancel_.Set();
+    // Under a dialog, the cancel is the dialog's own Cancel, on the dialog's thread.
+    if (WindowHandle dialog = dialog_.load())
+        PostWindowMessage(dialog, kCancelCommandMessage, kCancelCommandId, 0);
+}
+
+void Request::SetThread(std::unique_ptr<ScenarioThread> thread)
+{
+    thread_ = std::move(thread);
+}
+
+void Request::SetDialogWindow(WindowHandle dialog)
+{
+    dialog_.store(dialog);
+}
+
+bool Request::RunHeadless(WindowHandle parent)
+{
+    thread_ = std::make_unique<ScenarioThread>(*this, parent);
+    thread_->Start(nullptr);
+    int endCode = 1; // Ok
+    if (MTSys::WaitAny({&thread_->WorkerThread(), &cancel_}, MTSys::kInfinite) == 1) {
+        thread_->Terminate();
+        endCode = 2; // Cancel
+    }
+    return Finish(endCode);
+}
+
+bool Request::Finish(int endCode)
+{
+    if (endCode != 1) {
+        AddError("Выполнение запроса неожиданно прервано");
+        SetResult(false);
+    }
+    return Result();
+}
+
+namespace {
+
+std::atomic<bool> g_headless{false};
+
+} // namespace
+
+void SetHeadless(bool headless)
+{
+    g_headless.store(headless);
+}
+
+bool IsHeadless()
+{
+    return g_headless.load();
 }
 
 int CancelRunning()
@@ -140,24 +192,6 @@ bool Dispense(WindowHandle parent, std::vector<std::string>* errors, unsigned co
     output.rejected2 = rejected2;
     Request request(KindDispense, errors, input, output, override);
     return request.Run(parent);
-}
-
-// Headless: the operation runs on its thread while the caller waits for its end or
-// for a cancel, which stops the thread exactly as the dialog's Cancel does.
-bool Request::Run(WindowHandle parent)
-{
-    thread_ = std::make_unique<ScenarioThread>(*this, parent);
-    thread_->Start(nullptr);
-    int endCode = 1; // Ok
-    if (MTSys::WaitAny({&thread_->WorkerThread(), &cancel_}, MTSys::kInfinite) == 1) {
-        thread_->Terminate();
-        endCode = 2; // Cancel
-    }
-    if (endCode != 1) {
-        AddError("Выполнение запроса неожиданно прервано");
-        SetResult(false);
-    }
-    return Result();
 }
 
 } // namespace DispenserScenario

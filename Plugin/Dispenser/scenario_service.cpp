@@ -132,9 +132,19 @@ bool ScenarioThread::DoPurge()
     Say(AppLog::Info, "%s: выполнение команды", name_.c_str());
     DispenserQuery_Purge query(port);
     request_.SetResult(ExecuteQuery(query, false));
-    if (request_.Result())
-        Say(AppLog::Positive, "%s: команда выполнена", name_.c_str());
-    return request_.Result();
+    if (!request_.Result())
+        return false;
+    // An answer with a device error is a purge that failed, not one that succeeded.
+    const std::uint8_t code = query.ErrorCode();
+    if (code != 0x30 && code != 0x31) {
+        Say(AppLog::Error, "%s: ошибка устройства: %s", name_.c_str(), query.ErrorDescription().c_str());
+        request_.AddError(FormatBuffer(256, "Ошибка устройства, код %u (%02XH).", static_cast<unsigned>(code),
+                                       static_cast<unsigned>(code)));
+        request_.SetResult(false);
+        return false;
+    }
+    Say(AppLog::Positive, "%s: команда выполнена", name_.c_str());
+    return true;
 }
 
 bool ScenarioThread::DoTestReject()
@@ -168,7 +178,8 @@ bool ScenarioThread::DoTestReject()
         DispenserControl::Reject reject(settings);
         const DispenserControl::RejectLimit rejectLimit(settings, reject);
         const std::uint32_t inBin = reject.GetCount();
-        if (reject.IsCounted() && rejectLimit.IsEnabled() && SaturatingAdd(inBin, 1) > rejectLimit.GetValue())
+        // Exactly, in 64 bits: a saturated sum would let a full bin at the top of the range take one more.
+        if (reject.IsCounted() && rejectLimit.IsEnabled() && std::uint64_t{inBin} + 1 > rejectLimit.GetValue())
             throw OVAppException(FormatBuffer(512,
                                               "По данным системного реестра в контейнере \"Reject\" недостаточно "
                                               "места для выполнения операции (запрошена выбраковка %u шт., "

@@ -16,7 +16,10 @@ struct SimulatorTruth {
     unsigned taken2 = 0;
     unsigned exit1 = 0;     // notes that left through the exit
     unsigned exit2 = 0;
+    unsigned rejected1 = 0; // notes of the upper cassette that went to the reject bin
+    unsigned rejected2 = 0;
     unsigned rejectBin = 0; // notes in the reject bin
+    unsigned inPath = 0;    // notes a jam holds in the transport until a purge
     unsigned commands = 0;  // commands executed
     unsigned framesIn = 0;  // command frames received from the host, good and bad
     unsigned framesOut = 0; // response frames sent, resends included

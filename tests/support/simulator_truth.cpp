@@ -20,7 +20,10 @@ SimulatorTruth ParseTruth(const std::string& json)
     truth.taken2 = JsonNumber(json, "taken2");
     truth.exit1 = JsonNumber(json, "exit1");
     truth.exit2 = JsonNumber(json, "exit2");
+    truth.rejected1 = JsonNumber(json, "rejected1");
+    truth.rejected2 = JsonNumber(json, "rejected2");
     truth.rejectBin = JsonNumber(json, "reject_bin");
+    truth.inPath = JsonNumber(json, "in_path");
     truth.commands = JsonNumber(json, "commands");
     truth.framesIn = JsonNumber(json, "frames_in");
     truth.framesOut = JsonNumber(json, "frames_out");

@@ -271,6 +271,8 @@ void CorruptPayload(std::uint8_t code, Bytes& payload)
         break;
     case command_code::kDispense:
     case command_code::kDispenseBoth:
+        payload[2] = '7'; // an exit count past what one command can pay
+        break;
     case command_code::kTestRejectUpper:
     case command_code::kTestRejectLower:
         payload[0] = '7';

@@ -212,7 +212,7 @@ TEST_F(RequestTest, TwoCassetteDispenseAnswer)
 
 TEST_F(RequestTest, DispenseAnswerOutOfRangeStoresNothing)
 {
-    for (const char* payload : {"72120000", "12720000", "12120200", "1212000a", "12:20000"}) {
+    for (const char* payload : {"12720000", "12120200", "1212000a", "12:20000", "1/120000"}) {
         Texts errors;
         ScriptedPort port(script_, nullptr, &errors, &settings_);
         DispenserQuery_Dispense dispense(port, 12, 0);
@@ -220,6 +220,16 @@ TEST_F(RequestTest, DispenseAnswerOutOfRangeStoresNothing)
         EXPECT_EQ(errors, Texts{"Не удалось интерпретировать ответ устройства"}) << payload;
         EXPECT_EQ(dispense.Cassette(1).exited, 0) << payload;
     }
+}
+
+TEST_F(RequestTest, CheckedCountsPastSixtyAreAnswers)
+{
+    // 60 notes out and 10 rejected: 70 passed the check sensors.
+    DispenserQuery_Dispense dispense(port_, 60, 0);
+    ASSERT_EQ(Run(dispense, {0x06, Text("70600010")}), QueryCompleted);
+    EXPECT_EQ(dispense.Cassette(1).checked, 70);
+    EXPECT_EQ(dispense.Cassette(1).exited, 60);
+    EXPECT_EQ(dispense.Cassette(1).rejected, 10);
 }
 
 TEST_F(RequestTest, TestRejectAnswers)

@@ -624,7 +624,7 @@ TEST_F(LcdmSimTest, BadPayloadFaultBreaksWhatTheHostChecks)
     Start();
     sim_->Fault("bad-payload:3");
     EXPECT_EQ(Exchange(kStatus, 4), (Bytes{0x31, 0x30, 0x00, 0x00}));
-    EXPECT_EQ(Exchange(Dispense("02"), 8), Ascii("7202" "0" "0" "00"));
+    EXPECT_EQ(Exchange(Dispense("02"), 8), Ascii("0272" "0" "0" "00"));
     EXPECT_EQ(Exchange(kTestRejectLower, 8), Ascii("7100" "0" "0" "01"));
     EXPECT_EQ(Exchange(kStatus, 4), (Bytes{0x30, 0x30, 0x80, 0x80}));
     EXPECT_EQ(sim_->Truth().moved.exited[0], 2) << "the notes moved; only the answer is wrong";

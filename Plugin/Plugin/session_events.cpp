@@ -1,0 +1,204 @@
+// The five session events: the kiosk scenario writes inputs, raises an event, and
+// reads the results from "Dispenser." variables.
+#include "Plugin/Dispenser/scenario.h"
+#include "Plugin/Plugin/dispenser_session.h"
+#include "framework/app_log.h"
+#include "framework/exceptions.h"
+#include "framework/messages.h"
+#include "framework/text_utils.h"
+
+#include <algorithm>
+
+namespace Plugin {
+
+namespace {
+
+std::uint32_t NotNegative(std::int32_t value)
+{
+    return value < 0 ? 0u : static_cast<std::uint32_t>(value);
+}
+
+} // namespace
+
+WindowHandle SessionEvents::MainWindow() const
+{
+    return context_ != nullptr ? context_->MainWindow() : GetAppMainWindow();
+}
+
+void SessionEvents::ReportFailure(bool failed)
+{
+    if (context_ != nullptr)
+        context_->ReportFailure(failed);
+}
+
+void SessionEvents::PrepareSession(SessionVariables& session)
+{
+    if (context_ != nullptr && context_->IsFailed())
+        session.SetBool("Dispenser.Failed", true);
+    DispenserControl::Settings store(false);
+    Publish(session, store);
+}
+
+void SessionEvents::OnSessionEvent(SessionVariables& session, const std::string& event)
+{
+    try {
+        if (EqualsNoCase(event, "Dispenser.GetRomVersion"))
+            GetRomVersion(session);
+        else if (EqualsNoCase(event, "Dispenser.Purge"))
+            Purge(session);
+        else if (EqualsNoCase(event, "Dispenser.TestReject"))
+            TestReject(session);
+        else if (EqualsNoCase(event, "Dispenser.Dispense"))
+            Dispense(session);
+        else if (EqualsNoCase(event, "Dispenser.Calculate"))
+            Calculate(session);
+    } catch (const OrvaneException& error) {
+        if (AppLog* log = ApplicationLog())
+            log->Write(AppLog::Error, "при обработке события платёжного сеанса \"%s\" произошла ошибка: \"%s\"",
+                       event.c_str(), error.Reason().c_str());
+        throw;
+    } catch (...) {
+        if (AppLog* log = ApplicationLog())
+            log->Write(AppLog::Error, "при обработке события платёжного сеанса \"%s\" произошла ошибка неизвестного типа",
+                       event.c_str());
+        throw;
+    }
+}
+
+void SessionEvents::GetRomVersion(SessionVariables& session)
+{
+    DispenserControl::Settings store(false);
+    ClearResult(&session);
+    std::vector<std::string> errors;
+    if (store.IsEnabled()) {
+        std::string version;
+        if (DispenserScenario::QueryVersion(MainWindow(), &errors, &version))
+            session.SetValue("Dispenser.Result", version);
+        else
+            ReportFailure(true);
+    }
+    SetMessage(session, errors);
+}
+
+void SessionEvents::Purge(SessionVariables& session)
+{
+    DispenserControl::Settings store(false);
+    ClearResult(&session);
+    std::vector<std::string> errors;
+    if (store.IsEnabled()) {
+        const bool ok = DispenserScenario::Purge(MainWindow(), &errors);
+        session.SetBool("Dispenser.Result", ok);
+        ReportFailure(!ok || !IsReady(store));
+    }
+    SetMessage(session, errors);
+}
+
+void SessionEvents::TestReject(SessionVariables& session)
+{
+    DispenserControl::Settings store(false);
+    ClearResult(&session);
+    std::vector<std::string> errors;
+    if (store.IsEnabled()) {
+        const std::int32_t cassette = session.GetInt("Dispenser.Cassette");
+        const int n = store.GetModel();
+        unsigned rejected = 0;
+        bool ok = false;
+        const char* variable = nullptr;
+        if ((cassette == 1 && n >= 1) || (cassette == 2 && n >= 2)) {
+            ok = DispenserScenario::TestReject(MainWindow(), &errors, cassette, &rejected);
+            variable = cassette == 1 ? "Dispenser.Rejected1" : "Dispenser.Rejected2";
+        }
+        Publish(session, store);
+        if (variable != nullptr)
+            session.SetUInt(variable, rejected);
+        session.SetUInt("Dispenser.Rejected", rejected);
+        if (ok) {
+            session.SetUInt("Dispenser.Result", rejected);
+            if (!IsReady(store))
+                ReportFailure(true);
+            else if (rejected != 0)
+                ReportFailure(false);
+        } else {
+            ReportFailure(true);
+        }
+    }
+    SetMessage(session, errors);
+}
+
+void SessionEvents::Dispense(SessionVariables& session)
+{
+    DispenserControl::Settings store(false);
+    ClearResult(&session);
+    std::vector<std::string> errors;
+    if (store.IsEnabled()) {
+        const int n = store.GetModel();
+        std::uint32_t count1 = 0;
+        std::uint32_t count2 = 0;
+        if (n >= 1)
+            count1 = NotNegative(session.GetInt("Dispenser.Dispense1"));
+        if (n >= 2)
+            count2 = NotNegative(session.GetInt("Dispenser.Dispense2"));
+        if (n >= 1) {
+            session.SetUInt("Dispenser.Dispensed1", 0);
+            session.SetUInt("Dispenser.Rejected1", 0);
+        }
+        if (n >= 2) {
+            session.SetUInt("Dispenser.Dispensed2", 0);
+            session.SetUInt("Dispenser.Rejected2", 0);
+        }
+        session.SetUInt("Dispenser.Rejected", 0);
+
+        unsigned dispensed1 = 0, dispensed2 = 0, rejected1 = 0, rejected2 = 0;
+        const bool ok = DispenserScenario::Dispense(MainWindow(), &errors, count1, count2, &dispensed1, &dispensed2,
+                                                    &rejected1, &rejected2);
+        const struct {
+            int number;
+            std::uint32_t count, dispensed, rejected;
+        } cassettes[] = {{1, count1, dispensed1, rejected1}, {2, count2, dispensed2, rejected2}};
+        for (const auto& c : cassettes) {
+            if (n < c.number)
+                continue;
+            const std::string suffix = c.number == 1 ? "1" : "2";
+            if (c.count != 0)
+                session.Clear("Dispenser.Dispense" + suffix);
+            if (c.dispensed != 0)
+                session.SetUInt("Dispenser.Dispensed" + suffix, c.dispensed);
+            if (c.rejected != 0)
+                session.SetUInt("Dispenser.Rejected" + suffix, c.rejected);
+        }
+        const std::uint32_t rejected = rejected1 + rejected2;
+        if (rejected != 0)
+            session.SetUInt("Dispenser.Rejected", rejected);
+        Publish(session, store);
+        session.SetBool("Dispenser.Result", ok);
+        ReportFailure(!(ok && dispensed1 == count1 && dispensed2 == count2 && IsReady(store)));
+    }
+    SetMessage(session, errors);
+}
+
+void SessionEvents::Calculate(SessionVariables& session)
+{
+    DispenserControl::Settings store(false);
+    ClearResult(&session);
+    const int n = store.GetModel();
+    if (n >= 1)
+        session.Clear("Dispenser.Dispense1");
+    if (n >= 2)
+        session.Clear("Dispenser.Dispense2");
+    if (context_ == nullptr)
+        return;
+    const std::int32_t amount = session.GetInt("Dispenser.Dispense");
+    if (amount <= 0)
+        return;
+    const Split split = SplitAmount(store, static_cast<std::uint32_t>(amount), context_->IsFailed());
+    if (!split.success)
+        return;
+    if (n >= 1)
+        session.SetUInt("Dispenser.Dispense1", split.count1);
+    if (n >= 2)
+        session.SetUInt("Dispenser.Dispense2", split.count2);
+    session.SetUInt("Dispenser.Dispense", split.rest);
+    session.SetBool("Dispenser.Result", true);
+}
+
+} // namespace Plugin

@@ -1,0 +1,205 @@
+// The kiosk host in miniature for the extenders: a plug-in context with its failed
+// flag and current session, a terminal that records what it is told, the dispenser's
+// settings in a scratch registry (with the simulated device when a test wants one),
+// and the plug-in's application log caught line by line.
+#pragma once
+
+#include "Plugin/Dispenser/dispenser_log.h"
+#include "Plugin/Dispenser/scenario.h"
+#include "Plugin/Dispenser/settings.h"
+#include "Plugin/Plugin/dispenser_session.h"
+#include "framework/app_log.h"
+#include "framework/registry.h"
+#include "tests/support/simulated_dispenser.h"
+#include "tests/support/temp_folder.h"
+#include "tests/support/test_registry.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <utility>
+#include <vector>
+
+// What the extenders see of the plug-in object: SetFailed behaves as the plug-in's
+// (flag first, then "Dispenser.Failed" in the current session); reports to the host
+// are only recorded, the host's answer is left to the test.
+class FakePluginContext : public Plugin::PluginContext {
+public:
+    bool IsFailed() const override { return failed; }
+    void SetFailed(bool value) override
+    {
+        failed = value;
+        current->SetBool("Dispenser.Failed", value);
+    }
+    void ReportFailure(bool value) override { reports.push_back(value); }
+    SessionVariables& CurrentSession() override { return *current; }
+    WindowHandle MainWindow() const override { return nullptr; }
+
+    bool failed = false;
+    std::vector<bool> reports;
+    MapSession session;
+    SessionVariables* current = &session; // the host's current session
+};
+
+// A session of a host that fails on one variable: reading or writing it raises
+// whatever `fail` throws.
+class FailingSession : public MapSession {
+public:
+    FailingSession(std::string name, std::function<void()> fail) : name_(std::move(name)), fail_(std::move(fail)) {}
+
+    std::string GetValue(const std::string& name) override
+    {
+        FailOn(name);
+        return MapSession::GetValue(name);
+    }
+    void SetValue(const std::string& name, const std::string& text) override
+    {
+        FailOn(name);
+        MapSession::SetValue(name, text);
+    }
+
+private:
+    void FailOn(const std::string& name)
+    {
+        if (name == name_)
+            fail_();
+    }
+
+    std::string name_;
+    std::function<void()> fail_;
+};
+
+// The host's terminal: every SetDeviceFailed call, in order.
+class RecordingTerminal : public Plugin::DeviceStateSink {
+public:
+    void SetDeviceFailed(const std::string& device, bool failed) override { calls.emplace_back(device, failed); }
+
+    std::vector<std::pair<std::string, bool>> calls;
+};
+
+class PluginTest : public ::testing::Test {
+protected:
+    using Variables = std::map<std::string, std::string>;
+
+    void SetUp() override
+    {
+        // Headless, as the service tool runs operations: the dialog has tests of its own.
+        DispenserScenario::SetHeadless(true);
+        DispenserLogHandler::Release();
+        applicationLog_.SetRecordObserver([this](int category, const std::string& line) {
+            std::lock_guard lock(logMutex_);
+            logged_.emplace_back(category, line);
+        });
+        Plugin::SetApplicationLog(&applicationLog_);
+    }
+
+    void TearDown() override
+    {
+        Plugin::SetApplicationLog(nullptr);
+        DispenserLogHandler::Release();
+        DispenserScenario::SetHeadless(false);
+    }
+
+    // An LCDM-2000 (or LCDM-1000) in use on the port "COM7": cassette 1 of 1000 and
+    // cassette 2 of 500 roubles, both in use and tracked; the reject bin tracked and
+    // empty; no limit enforced (also when an earlier Configure() set one). No device
+    // answers on that port.
+    void Configure(const std::string& model = "LCDM-2000", std::uint32_t count1 = 200, std::uint32_t count2 = 200)
+    {
+        RegKey key = MainKey();
+        key["Device"] = model;
+        key["Disabled"] = 0;
+        key["Debug"] = 0;
+        key["Flags"] = 0;
+        key["Off"] = 0;
+        key["Port"] = "COM7";
+        key["LogDir"] = folder_.File("journal");
+        key["DebugLog"] = folder_.File("trace.txt");
+        key["ReadTotalTimeoutConstant"] = 300;
+        key["DeviceResponseTimeout"] = 3000;
+        for (int c = 1; c <= 2; ++c) {
+            RegKey cassette = SubKey(CassetteKey(c));
+            cassette["Denomination"] = c == 1 ? 1000 : 500;
+            cassette["Count"] = c == 1 ? count1 : count2;
+            cassette["Flags"] = 0x3; // in use, counted
+        }
+        RegKey reject = SubKey("Reject");
+        reject["Count"] = 0;
+        reject["Flags"] = 0x1;
+    }
+
+    // Configure() with the simulated device on the port, holding the same notes.
+    void ConfigureDevice(const std::string& model = "LCDM-2000", std::uint32_t count1 = 200,
+                         std::uint32_t count2 = 200)
+    {
+        Configure(model, count1, count2);
+        device_ = std::make_unique<SimulatedDispenser>(model, count1, count2);
+        MainKey()["Port"] = device_->PortName();
+    }
+
+    static const char* CassetteKey(int c) { return c == 1 ? "Cassette\\1" : "Cassette\\2"; }
+    static RegKey MainKey()
+    {
+        return RegKey(RegistryRoot::LocalMachine, DispenserControl::kSettingsKey, true, RegAccessAll);
+    }
+    static RegKey SubKey(const std::string& path) { return RegKey(MainKey(), path, true, RegAccessAll); }
+    static std::uint32_t CassetteCount(int c) { return SubKey(CassetteKey(c))["Count"].Dword(); }
+    static std::uint32_t RejectCount() { return SubKey("Reject")["Count"].Dword(); }
+
+    // Cassette limits: "Max Dispense" and "Min Amount" set and enforced.
+    static void LimitMaxDispense(int c, std::uint32_t notes)
+    {
+        RegKey cassette = SubKey(CassetteKey(c));
+        cassette["Max Dispense"] = notes;
+        cassette["Flags"] = cassette["Flags"].Dword() | DispenserControl::kMaxDispenseLimit;
+    }
+    static void LimitMinAmount(int c, std::uint32_t notes)
+    {
+        RegKey cassette = SubKey(CassetteKey(c));
+        cassette["Min Amount"] = notes;
+        cassette["Flags"] = cassette["Flags"].Dword() | DispenserControl::kMinAmountLimit;
+    }
+    static void LimitAmount(std::uint32_t roubles)
+    {
+        RegKey key = MainKey();
+        key["Max"] = roubles;
+        key["Flags"] = key["Flags"].Dword() | DispenserControl::kAmountLimitFlag;
+    }
+    static void LimitReject(std::uint32_t count, std::uint32_t limit)
+    {
+        RegKey reject = SubKey("Reject");
+        reject["Count"] = count;
+        reject["Max Limit"] = limit;
+        reject["Flags"] = reject["Flags"].Dword() | DispenserControl::kRejectLimit;
+    }
+
+    // Command frames the device has received so far (0 without a device).
+    unsigned FramesIn() { return device_ ? device_->Truth().framesIn : 0; }
+
+    // Error records of the application log.
+    std::vector<std::string> LoggedErrors()
+    {
+        std::lock_guard lock(logMutex_);
+        std::vector<std::string> errors;
+        for (const auto& [category, line] : logged_) {
+            if (category == AppLog::Error)
+                errors.push_back(line);
+        }
+        return errors;
+    }
+
+    TestRegistry registry_;
+    TempFolder folder_;
+    std::unique_ptr<SimulatedDispenser> device_;
+    FakePluginContext context_;
+
+private:
+    AppLog applicationLog_;
+    std::mutex logMutex_;
+    std::vector<std::pair<int, std::string>> logged_;
+};

@@ -1,0 +1,242 @@
+// The operator dialog around real operations: hidden and shown runs, "Keep Open",
+// Cancel while the device works, a second Ok while the thread is joined, and a
+// screenshot of a payout in progress. Another thread plays the operator by posting
+// the dialog its button commands.
+#include "Plugin/Dispenser/dispenser_log.h"
+#include "Plugin/Dispenser/scenario.h"
+#include "Plugin/Dispenser/settings.h"
+#include "framework/messages.h"
+#include "framework/win32/wide_text.h"
+#include "tests/support/simulated_dispenser.h"
+#include "tests/support/temp_folder.h"
+#include "tests/support/test_registry.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstdlib>
+#include <functional>
+#include <thread>
+
+namespace {
+
+using namespace std::chrono_literals;
+using Texts = std::vector<std::string>;
+
+// Waits up to `limit` for `condition`, looking every 20 ms.
+bool WaitFor(const std::function<bool()>& condition, std::chrono::milliseconds limit = 10s)
+{
+    const auto end = std::chrono::steady_clock::now() + limit;
+    while (!condition()) {
+        if (std::chrono::steady_clock::now() > end)
+            return false;
+        std::this_thread::sleep_for(20ms);
+    }
+    return true;
+}
+
+HWND FindDialog(const wchar_t* caption)
+{
+    return FindWindowW(L"#32770", caption);
+}
+
+// Saves the whole screen as a BMP file.
+bool SaveScreen(const std::string& path)
+{
+    HDC screen = GetDC(nullptr);
+    const int width = GetSystemMetrics(SM_CXSCREEN);
+    const int height = GetSystemMetrics(SM_CYSCREEN);
+    HDC memory = CreateCompatibleDC(screen);
+    HBITMAP bitmap = CreateCompatibleBitmap(screen, width, height);
+    HGDIOBJ old = SelectObject(memory, bitmap);
+    BitBlt(memory, 0, 0, width, height, screen, 0, 0, SRCCOPY);
+    SelectObject(memory, old);
+
+    BITMAPINFOHEADER info{};
+    info.biSize = sizeof info;
+    info.biWidth = width;
+    info.biHeight = height;
+    info.biPlanes = 1;
+    info.biBitCount = 24;
+    info.biCompression = BI_RGB;
+    const DWORD rowSize = ((static_cast<DWORD>(width) * 3 + 3) / 4) * 4;
+    std::vector<BYTE> pixels(rowSize * static_cast<DWORD>(height));
+    GetDIBits(memory, bitmap, 0, static_cast<UINT>(height), pixels.data(), reinterpret_cast<BITMAPINFO*>(&info),
+              DIB_RGB_COLORS);
+    DeleteObject(bitmap);
+    DeleteDC(memory);
+    ReleaseDC(nullptr, screen);
+
+    BITMAPFILEHEADER header{};
+    header.bfType = 0x4D42;
+    header.bfOffBits = sizeof header + sizeof info;
+    header.bfSize = header.bfOffBits + static_cast<DWORD>(pixels.size());
+    HANDLE file = CreateFileW(Widen(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
+                              nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return false;
+    DWORD written = 0;
+    const bool ok = WriteFile(file, &header, sizeof header, &written, nullptr) &&
+                    WriteFile(file, &info, sizeof info, &written, nullptr) &&
+                    WriteFile(file, pixels.data(), static_cast<DWORD>(pixels.size()), &written, nullptr);
+    CloseHandle(file);
+    return ok;
+}
+
+class ScenarioDialogTest : public ::testing::Test {
+protected:
+    ScenarioDialogTest()
+    {
+        DispenserLogHandler::Release();
+        RegKey key(RegistryRoot::LocalMachine, DispenserControl::kSettingsKey, true, RegAccessAll);
+        key["Device"] = "LCDM-2000";
+        key["Off"] = 0;
+        key["Port"] = device_.PortName();
+        key["DebugLog"] = folder_.File("trace.txt");
+        key["LogDir"] = folder_.File("journal");
+        key["ReadTotalTimeoutConstant"] = 300;
+        for (const char* cassette : {"Cassette\\1", "Cassette\\2"}) {
+            RegKey sub(key, cassette, true, RegAccessAll);
+            sub["Denomination"] = 100;
+            sub["Flags"] = 1;
+        }
+    }
+    ~ScenarioDialogTest() override
+    {
+        if (operatorThread_.joinable())
+            operatorThread_.join();
+        DispenserLogHandler::Release();
+    }
+
+    void LogWindow(int show, int keepOpen)
+    {
+        RegKey key(RegistryRoot::LocalMachine, std::string(DispenserControl::kSettingsKey) + "\\Log Window", true,
+                   RegAccessAll);
+        key["Show"] = show;
+        key["Keep Open"] = keepOpen;
+    }
+    void Debug(bool on)
+    {
+        RegKey(RegistryRoot::LocalMachine, DispenserControl::kSettingsKey, true, RegAccessAll)["Debug"] = on ? 1 : 0;
+    }
+
+    std::string Trace() const { return ReadFileBytes(folder_.File("trace.txt")); }
+    bool TraceHas(const std::string& text) const { return Trace().find(text) != std::string::npos; }
+
+    // Plays the operator on another thread while the test's thread runs the dialog.
+    void Operator(std::function<void()> actions) { operatorThread_ = std::thread(std::move(actions)); }
+
+    TestRegistry registry_;
+    TempFolder folder_;
+    SimulatedDispenser device_;
+    std::thread operatorThread_;
+};
+
+TEST_F(ScenarioDialogTest, HiddenDialogIsNeverShownAndEndsWithTheThread)
+{
+    LogWindow(0, 1); // "Keep Open" means nothing for a hidden dialog
+    Debug(true);
+    bool visible = true;
+    bool found = false;
+    const auto previous = SetOperatorPromptHook([&](const OperatorPrompt& prompt) {
+        HWND dialog = FindDialog(L"Опрос состояния устройства");
+        found = dialog != nullptr && prompt.owner == dialog;
+        visible = dialog != nullptr && IsWindowVisible(dialog);
+        return ButtonYes;
+    });
+    Texts errors;
+    DispenserStatusInfo status;
+    const bool result = DispenserScenario::QueryStatus(nullptr, &errors, &status);
+    SetOperatorPromptHook(previous);
+    EXPECT_TRUE(result) << ::testing::PrintToString(errors);
+    EXPECT_TRUE(found); // the box is owned by the dialog
+    EXPECT_FALSE(visible);
+    EXPECT_EQ(status.errorText, "Ok (debug)");
+    EXPECT_EQ(FindDialog(L"Опрос состояния устройства"), nullptr); // gone with the run
+}
+
+TEST_F(ScenarioDialogTest, KeptOpenDialogWaitsForTheOperator)
+{
+    LogWindow(1, 1);
+    std::atomic<bool> stayedOpen{false};
+    Operator([&] {
+        ASSERT_TRUE(WaitFor([&] { return TraceHas("Нормальное завершение потока"); }));
+        std::this_thread::sleep_for(300ms);
+        HWND dialog = FindDialog(L"Опрос версии прошивки устройства");
+        stayedOpen = dialog != nullptr && IsWindowVisible(dialog);
+        PostMessageW(dialog, WM_COMMAND, IDOK, 0);
+    });
+    Texts errors;
+    std::string version;
+    EXPECT_TRUE(DispenserScenario::QueryVersion(nullptr, &errors, &version));
+    operatorThread_.join();
+    EXPECT_TRUE(stayedOpen.load());
+    EXPECT_EQ(version.size(), 4u);
+
+    // Cancel on a dialog kept open turns even a success into a failure.
+    const auto endings = [this] {
+        const std::string trace = Trace();
+        std::size_t count = 0;
+        for (std::size_t at = trace.find("Нормальное завершение потока"); at != std::string::npos;
+             at = trace.find("Нормальное завершение потока", at + 1))
+            ++count;
+        return count;
+    };
+    const std::size_t before = endings();
+    Operator([&] {
+        ASSERT_TRUE(WaitFor([&] { return endings() > before; }));
+        std::this_thread::sleep_for(300ms);
+        PostMessageW(FindDialog(L"Опрос версии прошивки устройства"), WM_COMMAND, IDCANCEL, 0);
+    });
+    EXPECT_FALSE(DispenserScenario::QueryVersion(nullptr, &errors, &version));
+    EXPECT_EQ(errors.back(), "Выполнение запроса неожиданно прервано");
+}
+
+TEST_F(ScenarioDialogTest, CancelAbortsTheRunningDeviceRequest)
+{
+    LogWindow(0, 0);
+    RegKey(RegistryRoot::LocalMachine, DispenserControl::kSettingsKey, true, RegAccessAll)["DeviceResponseTimeout"] =
+        60000;
+    device_.Fault("mute:1");
+    Operator([&] {
+        ASSERT_TRUE(WaitFor([&] { return TraceHas("запрос инициализирован, ожидание ответа"); }));
+        std::this_thread::sleep_for(200ms);
+        HWND dialog = FindDialog(L"Опрос состояния устройства");
+        PostMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
+        PostMessageW(dialog, WM_COMMAND, IDOK, 0); // while the thread is joined: only logged
+    });
+    Texts errors;
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_FALSE(DispenserScenario::QueryStatus(nullptr, &errors, nullptr));
+    EXPECT_LT(std::chrono::steady_clock::now() - start, 20s);
+    EXPECT_NE(std::find(errors.begin(), errors.end(), "Опрос состояния устройства: операция прервана"), errors.end())
+        << ::testing::PrintToString(errors);
+    EXPECT_EQ(errors.back(), "Выполнение запроса неожиданно прервано");
+    EXPECT_TRUE(TraceHas("Ожидание завершения"));
+}
+
+TEST_F(ScenarioDialogTest, ScreenshotOfAPayoutInProgress)
+{
+    LogWindow(1, 0);
+    device_.Fault("note-ms:120");
+    const char* folder = std::getenv("ARTIFACTS_DIR");
+    const std::string artifacts = folder != nullptr ? folder : folder_.Path();
+    CreateDirectoryW(Widen(artifacts).c_str(), nullptr);
+    const std::string path = artifacts + "\\dispenser-dialog.bmp";
+    std::atomic<bool> saved{false};
+    Operator([&] {
+        ASSERT_TRUE(WaitFor([&] { return TraceHas("запрос инициализирован, ожидание ответа"); }));
+        std::this_thread::sleep_for(800ms);
+        saved = SaveScreen(path);
+    });
+    Texts errors;
+    unsigned dispensed1 = 0;
+    EXPECT_TRUE(DispenserScenario::Dispense(nullptr, &errors, 20, 0, &dispensed1, nullptr, nullptr, nullptr))
+        << ::testing::PrintToString(errors);
+    operatorThread_.join();
+    EXPECT_EQ(dispensed1, 20u);
+    EXPECT_TRUE(saved.load()) << path;
+}
+
+} // namespace
