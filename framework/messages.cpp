@@ -83,7 +83,8 @@ void DebugMessage(const std::string& text)
 
 WindowHandle GetAppMainWindow()
 {
-    return g_mainWindow.load();
+    const WindowHandle window = g_mainWindow.load();
+    return window != nullptr ? window : FindPlatformMainWindow();
 }
 
 void SetAppMainWindow(WindowHandle window)

@@ -57,10 +57,12 @@ using DebugMessageHook = std::function<void(const std::string&)>;
 DebugMessageHook SetDebugMessageHook(DebugMessageHook hook);
 
 // The host application's main window, the owner of boxes raised on host threads.
-// The host layer sets it when the plug-in starts; null until then.
+// Until someone sets it, it is looked up: the visible unowned top-level window of this
+// process, one of the calling thread first (null when there is none).
 WindowHandle GetAppMainWindow();
 void SetAppMainWindow(WindowHandle window);
 
 // Platform part: shows the box for real (Windows) or reports it (POSIX).
 int ShowPlatformMessageBox(const OperatorPrompt& prompt);
 void WritePlatformDebugMessage(const std::string& text);
+WindowHandle FindPlatformMainWindow();

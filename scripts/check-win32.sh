@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Checks the 32-bit build: every library and program is i686 code, and every
-# executable module imports only Windows system DLLs (the runtime is linked statically).
+# executable module imports only Windows system DLLs (the runtime is linked statically),
+# and the plug-in DLL exports exactly the two entry points the host looks up by name.
 set -euo pipefail
 
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -30,4 +31,19 @@ for module in "$build"/bin/*.dll "$build"/bin/*.exe; do
   done
   echo "win32: $(basename "$module") $(stat -c %s "$module") bytes, imports: $(echo $imports)"
 done
+
+plugin="$build/bin/DispenserPlugin.dll"
+if [ ! -f "$plugin" ]; then
+  echo "win32: $plugin was not built" >&2
+  status=1
+else
+  exports=$($objdump -p "$plugin" | sed -n '/^\[Ordinal\/Name Pointer\] Table/,/^$/p' |
+    sed -n 's/^\t\[ *[0-9]*\] //p' | sort | tr '\n' ' ')
+  if [ "$exports" != "DllGetClassObject TallivoxPlugin_InstallInit " ]; then
+    echo "win32: DispenserPlugin.dll exports '$exports', not exactly DllGetClassObject and TallivoxPlugin_InstallInit" >&2
+    status=1
+  else
+    echo "win32: DispenserPlugin.dll exports: $exports"
+  fi
+fi
 exit $status

@@ -13,3 +13,8 @@ void WritePlatformDebugMessage(const std::string& text)
 {
     std::fprintf(stderr, "debug: %s\n", text.c_str());
 }
+
+WindowHandle FindPlatformMainWindow()
+{
+    return nullptr;
+}

@@ -6,6 +6,7 @@
 #include "tools/dispenserctl/device_commands.h"
 #include "tools/dispenserctl/log_command.h"
 #include "tools/dispenserctl/registry_location.h"
+#include "tools/dispenserctl/split_command.h"
 
 #include <algorithm>
 #include <string_view>
@@ -38,6 +39,13 @@ const std::vector<CommandInfo> kCommands = {
      "The counters and the operations journal follow every pass. Exits with 1 unless\n"
      "every note asked for was paid out.\n",
      RunDispense, CommandKind::Operation},
+    {"split", "split AMOUNT", "split AMOUNT", "how an amount would be divided between the cassettes",
+     "Shows the notes per cassette that the kiosk's calculation would take for AMOUNT\n"
+     "roubles (larger notes first, with the counts, the reserves, the per-cassette and\n"
+     "payout limits and the reject bin's limit), and the part that cannot be paid.\n"
+     "Nothing is paid out. The kiosk also refuses while it holds the device failed,\n"
+     "which this tool cannot see. Exits with 1 when nothing at all can be paid.\n",
+     RunSplit, CommandKind::Reader},
     {"counters", "counters", "counters", "the note counters of cassettes and reject bin",
      "Shows per cassette its denomination, count, whether it is tracked and in use, and\n"
      "its limits; for the reject bin its count and limit; and the payout limit.\n",

@@ -131,7 +131,7 @@ TEST_F(DispenserCtlTest, HelpListsEveryCommandAndExplainsEach)
     const ChildProcess::Result overview = RunProgram({DISPENSERCTL_PROGRAM, "--help"});
     ASSERT_EQ(overview.status, 0) << overview.err;
     for (const char* command : {"version", "status", "purge", "test-reject 1|2", "dispense N1 [N2]", "counters  ",
-                                "counters set", "config show", "config set", "config import", "log [", "help"})
+                                "counters set", "split AMOUNT", "config show", "config set", "config import", "log [", "help"})
         EXPECT_THAT(overview.out, HasSubstr(std::string("\n  ") + command)) << command;
     EXPECT_THAT(overview.out, AllOf(HasSubstr("--registry FILE"), HasSubstr("Exit status")));
 
@@ -293,6 +293,25 @@ TEST_F(DispenserCtlTest, CountersShowLimitsAndOneCassetteForAnLcdm1000)
     EXPECT_TRUE(RowOf(counters.out, "Cassette 2").empty());
     EXPECT_EQ(RowOf(counters.out, "Reject bin"), (Texts{"-", "0", "yes", "-", "max", "50"}));
     EXPECT_THAT(counters.out, HasSubstr("Payout limit: 20000 per operation"));
+}
+
+TEST_F(DispenserCtlTest, SplitShowsTheKiosksDivisionWithoutPayingOut)
+{
+    Configure();
+    const ChildProcess::Result split = Run({"split", "3700"});
+    ASSERT_EQ(split.status, 0) << split.err;
+    EXPECT_THAT(split.out, AllOf(HasSubstr("Cassette 1: 3 x 1000 = 3000"), HasSubstr("Cassette 2: 1 x 500 = 500"),
+                                 HasSubstr("Not payable: 200")));
+    EXPECT_EQ(Count("Cassette\\1"), 200u);
+
+    // The payout limit caps the amount, and a too-small amount pays nothing at all.
+    ASSERT_EQ(Run({"config", "set", "Flags=dword:00000004", "Max=2000"}).status, 0);
+    EXPECT_THAT(Run({"split", "3700"}).out,
+                AllOf(HasSubstr("Cassette 1: 2 x 1000"), HasSubstr("Cassette 2: 0 x 500"), HasSubstr("Not payable: 1700")));
+    const ChildProcess::Result tooSmall = Run({"split", "300"});
+    EXPECT_EQ(tooSmall.status, 1);
+    EXPECT_THAT(tooSmall.out, HasSubstr("Not payable: 300"));
+    EXPECT_EQ(Run({"split", "-5"}).status, 2);
 }
 
 TEST_F(DispenserCtlTest, ConfigSetWritesTheTypeTheValueSpells)

@@ -25,9 +25,9 @@
 #include <utility>
 #include <vector>
 
-// What the extenders see of the plug-in object: SetFailed behaves as the plug-in's
-// (flag first, then "Dispenser.Failed" in the current session); reports to the host
-// are only recorded, the host's answer is left to the test.
+// The plug-in object as the extenders see it. SetFailed behaves as the plug-in's (the
+// flag first, then "Dispenser.Failed" in the current session); reports to the host
+// are only recorded.
 class FakePluginContext : public Plugin::PluginContext {
 public:
     bool IsFailed() const override { return failed; }
@@ -51,7 +51,6 @@ public:
 class FailingSession : public MapSession {
 public:
     FailingSession(std::string name, std::function<void()> fail) : name_(std::move(name)), fail_(std::move(fail)) {}
-
     std::string GetValue(const std::string& name) override
     {
         FailOn(name);
@@ -69,7 +68,6 @@ private:
         if (name == name_)
             fail_();
     }
-
     std::string name_;
     std::function<void()> fail_;
 };
@@ -78,7 +76,6 @@ private:
 class RecordingTerminal : public Plugin::DeviceStateSink {
 public:
     void SetDeviceFailed(const std::string& device, bool failed) override { calls.emplace_back(device, failed); }
-
     std::vector<std::pair<std::string, bool>> calls;
 };
 
@@ -93,11 +90,11 @@ protected:
         DispenserLogHandler::Release();
         applicationLog_.SetRecordObserver([this](int category, const std::string& line) {
             std::lock_guard lock(logMutex_);
-            logged_.emplace_back(category, line);
+            if (category == AppLog::Error)
+                loggedErrors_.push_back(line);
         });
         Plugin::SetApplicationLog(&applicationLog_);
     }
-
     void TearDown() override
     {
         Plugin::SetApplicationLog(nullptr);
@@ -105,18 +102,15 @@ protected:
         DispenserScenario::SetHeadless(false);
     }
 
-    // An LCDM-2000 (or LCDM-1000) in use on the port "COM7": cassette 1 of 1000 and
-    // cassette 2 of 500 roubles, both in use and tracked; the reject bin tracked and
-    // empty; no limit enforced (also when an earlier Configure() set one). No device
-    // answers on that port.
+    // An LCDM-2000 (or LCDM-1000) in use on the port "COM7", where nothing answers:
+    // cassette 1 of 1000 and cassette 2 of 500 roubles, both in use and counted; the
+    // reject bin counted and empty; no limit enforced, also when an earlier call set one.
     void Configure(const std::string& model = "LCDM-2000", std::uint32_t count1 = 200, std::uint32_t count2 = 200)
     {
         RegKey key = MainKey();
         key["Device"] = model;
-        key["Disabled"] = 0;
-        key["Debug"] = 0;
-        key["Flags"] = 0;
-        key["Off"] = 0;
+        for (const char* name : {"Disabled", "Debug", "Flags", "Off"})
+            key[name] = 0;
         key["Port"] = "COM7";
         key["LogDir"] = folder_.File("journal");
         key["DebugLog"] = folder_.File("trace.txt");
@@ -126,16 +120,14 @@ protected:
             RegKey cassette = SubKey(CassetteKey(c));
             cassette["Denomination"] = c == 1 ? 1000 : 500;
             cassette["Count"] = c == 1 ? count1 : count2;
-            cassette["Flags"] = 0x3; // in use, counted
+            cassette["Flags"] = 0x3;
         }
         RegKey reject = SubKey("Reject");
         reject["Count"] = 0;
         reject["Flags"] = 0x1;
     }
-
     // Configure() with the simulated device on the port, holding the same notes.
-    void ConfigureDevice(const std::string& model = "LCDM-2000", std::uint32_t count1 = 200,
-                         std::uint32_t count2 = 200)
+    void ConfigureDevice(const std::string& model = "LCDM-2000", std::uint32_t count1 = 200, std::uint32_t count2 = 200)
     {
         Configure(model, count1, count2);
         device_ = std::make_unique<SimulatedDispenser>(model, count1, count2);
@@ -151,46 +143,43 @@ protected:
     static std::uint32_t CassetteCount(int c) { return SubKey(CassetteKey(c))["Count"].Dword(); }
     static std::uint32_t RejectCount() { return SubKey("Reject")["Count"].Dword(); }
 
-    // Cassette limits: "Max Dispense" and "Min Amount" set and enforced.
+    // Limits set and enforced: a value and its bit in the key's "Flags".
+    static void Limit(RegKey key, const char* name, std::uint32_t value, std::uint32_t flag)
+    {
+        key[name] = value;
+        key["Flags"] = key["Flags"].Dword() | flag;
+    }
     static void LimitMaxDispense(int c, std::uint32_t notes)
     {
-        RegKey cassette = SubKey(CassetteKey(c));
-        cassette["Max Dispense"] = notes;
-        cassette["Flags"] = cassette["Flags"].Dword() | DispenserControl::kMaxDispenseLimit;
+        Limit(SubKey(CassetteKey(c)), "Max Dispense", notes, DispenserControl::kMaxDispenseLimit);
     }
     static void LimitMinAmount(int c, std::uint32_t notes)
     {
-        RegKey cassette = SubKey(CassetteKey(c));
-        cassette["Min Amount"] = notes;
-        cassette["Flags"] = cassette["Flags"].Dword() | DispenserControl::kMinAmountLimit;
+        Limit(SubKey(CassetteKey(c)), "Min Amount", notes, DispenserControl::kMinAmountLimit);
     }
     static void LimitAmount(std::uint32_t roubles)
     {
-        RegKey key = MainKey();
-        key["Max"] = roubles;
-        key["Flags"] = key["Flags"].Dword() | DispenserControl::kAmountLimitFlag;
+        Limit(MainKey(), "Max", roubles, DispenserControl::kAmountLimitFlag);
     }
     static void LimitReject(std::uint32_t count, std::uint32_t limit)
     {
-        RegKey reject = SubKey("Reject");
-        reject["Count"] = count;
-        reject["Max Limit"] = limit;
-        reject["Flags"] = reject["Flags"].Dword() | DispenserControl::kRejectLimit;
+        SubKey("Reject")["Count"] = count;
+        Limit(SubKey("Reject"), "Max Limit", limit, DispenserControl::kRejectLimit);
     }
 
+    // The session holds each of `expected` (a variable never written reads as "").
+    static void ExpectHolds(SessionVariables& session, const Variables& expected)
+    {
+        for (const auto& [name, text] : expected)
+            EXPECT_EQ(session.GetValue(name), text) << name;
+    }
     // Command frames the device has received so far (0 without a device).
     unsigned FramesIn() { return device_ ? device_->Truth().framesIn : 0; }
-
-    // Error records of the application log.
+    // The error records of the application log.
     std::vector<std::string> LoggedErrors()
     {
         std::lock_guard lock(logMutex_);
-        std::vector<std::string> errors;
-        for (const auto& [category, line] : logged_) {
-            if (category == AppLog::Error)
-                errors.push_back(line);
-        }
-        return errors;
+        return loggedErrors_;
     }
 
     TestRegistry registry_;
@@ -201,5 +190,5 @@ protected:
 private:
     AppLog applicationLog_;
     std::mutex logMutex_;
-    std::vector<std::pair<int, std::string>> logged_;
+    std::vector<std::string> loggedErrors_;
 };

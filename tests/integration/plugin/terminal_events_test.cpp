@@ -6,11 +6,12 @@
 #include "framework/exceptions.h"
 #include "framework/messages.h"
 
-#include <gmock/gmock.h>
-
 #include <stdexcept>
 
 namespace {
+
+using Calls = std::vector<std::pair<std::string, bool>>;
+const Calls kFailed = {{"Dispenser", true}};
 
 class TerminalEventsTest : public PluginTest {
 protected:
@@ -27,7 +28,8 @@ protected:
         Session().SetValue("Dispenser.Cassette2.Counter", counter2);
         Session().SetValue("Dispenser.Reject", reject);
     }
-    void ExpectStored(std::uint32_t count1, std::uint32_t count2, std::uint32_t reject)
+    // The registry's counts and the session's counter variables.
+    void ExpectCounts(std::uint32_t count1, std::uint32_t count2, std::uint32_t reject)
     {
         EXPECT_EQ(CassetteCount(1), count1);
         EXPECT_EQ(CassetteCount(2), count2);
@@ -40,13 +42,10 @@ protected:
         EXPECT_EQ(Session().GetValue("Dispenser.Reject"), reject);
     }
 
-    using Reports = std::vector<std::pair<std::string, bool>>;
-    const Reports kFailed = {{"Dispenser", true}};
-
     RecordingTerminal terminal_;
 };
 
-// The host as it answers SetDeviceFailed: every terminal extender hears the state.
+// The host as it answers SetDeviceFailed: the terminal extender hears the state.
 class ForwardingTerminal : public Plugin::DeviceStateSink {
 public:
     explicit ForwardingTerminal(Plugin::PluginContext* context) : extender_(context) {}
@@ -64,10 +63,8 @@ TEST_F(TerminalEventsTest, PollIsOnlyTraced)
         traced.push_back(text);
     });
     Session().SetValue("Dispenser.Result", "1");
-    for (const char* event : {"Poll", "POLL", "poll"})
+    for (const char* event : {"Poll", "POLL", "poll", "Dispenser.Purge", "Dispenser.Setup "})
         Raise(event);
-    Raise("Dispenser.Purge"); // a session event means nothing here
-    Raise("Dispenser.Setup ");
     SetDebugMessageHook(previous);
     EXPECT_EQ(traced, std::vector<std::string>(3, "Dispenser received Poll"));
     EXPECT_EQ(Session().Values(), (Variables{{"Dispenser.Result", "1"}}));
@@ -83,19 +80,19 @@ TEST_F(TerminalEventsTest, SetupStoresTheCountsOfTheSession)
     SetCounters("500", "1 000", "7");
     Session().SetValue("Dispenser.Message", "old");
     Raise("dispenser.setup");
-    ExpectStored(500, 1000, 7);
+    ExpectCounts(500, 1000, 7);
     ExpectCounters("500", "1000", "7");
     EXPECT_EQ(Session().GetValue("Dispenser.Result"), "1");
     EXPECT_EQ(Session().GetValue("Dispenser.Message"), "");
 
-    SetCounters("0", "2147483647", "");
+    SetCounters("0", "2147483647", ""); // an empty variable reads as 0
     Raise("Dispenser.Setup");
-    ExpectStored(0, 2147483647, 0);
+    ExpectCounts(0, 2147483647, 0);
     ExpectCounters("0", "2147483647", "0");
     EXPECT_EQ(Session().GetValue("Dispenser.Result"), "1");
 }
 
-TEST_F(TerminalEventsTest, SetupLeavesWhatIsNotCountedAlone)
+TEST_F(TerminalEventsTest, SetupReadsOnlyWhatIsCountedAndInUse)
 {
     Configure();
     SubKey(CassetteKey(1))["Flags"] = 0x2; // counted, but not in use
@@ -103,27 +100,39 @@ TEST_F(TerminalEventsTest, SetupLeavesWhatIsNotCountedAlone)
     SubKey("Reject")["Flags"] = 0;
     SetCounters("abc", "-1", "99999999999"); // never read
     Raise("Dispenser.Setup");
-    ExpectStored(200, 200, 0);
+    ExpectCounts(200, 200, 0);
     ExpectCounters("", "", "");
     EXPECT_EQ(Session().GetValue("Dispenser.Result"), "1");
     EXPECT_EQ(Session().GetValue("Dispenser.Message"), "");
 
-    // The cassette an LCDM-1000 does not have.
-    Configure("LCDM-1000");
+    Configure("LCDM-1000"); // no second cassette
     SetCounters("12", "abc", "3");
     Raise("Dispenser.Setup");
-    ExpectStored(12, 200, 3);
+    ExpectCounts(12, 200, 3);
     ExpectCounters("12", "", "3");
     EXPECT_EQ(Session().GetValue("Dispenser.Result"), "1");
+
+    // Without the plug-in nothing is read, stored or cleared.
+    SetCounters("5", "6", "7");
+    Raise("Dispenser.Setup", nullptr);
+    ExpectCounts(12, 200, 3);
+    ExpectCounters("5", "6", "7");
+
+    // Without a dispenser in use nothing is read or stored, and nothing is shown.
+    MainKey()["Disabled"] = 1;
+    SetCounters("5", "abc", "7");
+    Raise("Dispenser.Setup");
+    ExpectCounts(12, 200, 3);
+    ExpectCounters("", "", "");
+    EXPECT_EQ(Session().GetValue("Dispenser.Result"), "");
+    EXPECT_EQ(Session().GetValue("Dispenser.Message"), "");
 }
 
 TEST_F(TerminalEventsTest, SetupStoresNothingWhenAnyCountIsUnreadableOrNegative)
 {
-    const char* const names[] = {"Dispenser.Cassette1.Counter", "Dispenser.Cassette2.Counter", "Dispenser.Reject"};
-    const char* const texts[] = {"abc",         "-1",         "-2147483648", "2147483648", "4294967295",
-                                 "4294967301", "99999999999", " ",           "1e3",        "-0,5x"};
-    for (const char* name : names) {
-        for (const char* text : texts) {
+    for (const char* name : {"Dispenser.Cassette1.Counter", "Dispenser.Cassette2.Counter", "Dispenser.Reject"}) {
+        for (const char* text : {"abc", "-1", "-2147483648", "2147483648", "4294967295", "4294967301", "99999999999",
+                                 " ", "1e3", "-0,5x"}) {
             SCOPED_TRACE(std::string(name) + "=" + text);
             Configure();
             SubKey("Reject")["Count"] = 9;
@@ -131,7 +140,7 @@ TEST_F(TerminalEventsTest, SetupStoresNothingWhenAnyCountIsUnreadableOrNegative)
             Session().SetValue(name, text);
             Session().SetValue("Dispenser.Result", "1");
             Raise("Dispenser.Setup");
-            ExpectStored(200, 200, 9);
+            ExpectCounts(200, 200, 9);
             ExpectCounters("200", "200", "9"); // what is stored, shown again
             EXPECT_EQ(Session().GetValue("Dispenser.Result"), "");
             EXPECT_EQ(Session().GetValue("Dispenser.Message"),
@@ -139,26 +148,6 @@ TEST_F(TerminalEventsTest, SetupStoresNothingWhenAnyCountIsUnreadableOrNegative)
         }
     }
     EXPECT_TRUE(LoggedErrors().empty()) << "a refused count is the session's message, not an error";
-}
-
-TEST_F(TerminalEventsTest, SetupWithoutADispenserInUseClearsTheCounters)
-{
-    Configure();
-    MainKey()["Disabled"] = 1;
-    SetCounters("5", "abc", "7");
-    Session().SetValue("Dispenser.Result", "1");
-    Raise("Dispenser.Setup");
-    ExpectStored(200, 200, 0);
-    ExpectCounters("", "", "");
-    EXPECT_EQ(Session().GetValue("Dispenser.Result"), "");
-    EXPECT_EQ(Session().GetValue("Dispenser.Message"), "");
-
-    // Without the plug-in nothing is read, stored or cleared.
-    MainKey()["Disabled"] = 0;
-    SetCounters("5", "6", "7");
-    Raise("Dispenser.Setup", nullptr);
-    ExpectStored(200, 200, 0);
-    ExpectCounters("5", "6", "7");
 }
 
 TEST_F(TerminalEventsTest, HostFailuresAreLoggedAndPassedOn)
@@ -169,61 +158,50 @@ TEST_F(TerminalEventsTest, HostFailuresAreLoggedAndPassedOn)
     context_.current = &host;
     EXPECT_THROW(Raise("Dispenser.Setup"), CoError);
     ASSERT_FALSE(LoggedErrors().empty());
-    EXPECT_EQ(LoggedErrors().back(),
-              "при обработке события терминала \"Dispenser.Setup\" произошла ошибка: \"" + disconnected.Reason() + "\"");
+    EXPECT_EQ(LoggedErrors().back(), "при обработке события терминала \"Dispenser.Setup\" произошла ошибка: \"" +
+                                         disconnected.Reason() + "\"");
 
     FailingSession broken("Dispenser.Reject", [] { throw std::runtime_error("broken"); });
     broken.SetValue("Dispenser.Cassette1.Counter", "5");
     context_.current = &broken;
     EXPECT_THROW(Raise("Dispenser.Setup"), std::runtime_error);
     context_.current = &context_.session;
-    EXPECT_EQ(LoggedErrors().back(), "при обработке события терминала \"Dispenser.Setup\" произошла ошибка неизвестного типа");
-    ExpectStored(200, 200, 0);
+    EXPECT_EQ(LoggedErrors().back(),
+              "при обработке события терминала \"Dispenser.Setup\" произошла ошибка неизвестного типа");
+    ExpectCounts(200, 200, 0);
 }
 
 // ---- Check ---------------------------------------------------------------------
 
-TEST_F(TerminalEventsTest, CheckReportsAFailedOrStoppedDispenserWithoutAskingIt)
-{
-    ConfigureDevice();
-    context_.failed = true;
-    Raise("Dispenser.Check");
-    EXPECT_EQ(terminal_.calls, kFailed);
-
-    context_.failed = false;
-    terminal_.calls.clear();
-    LimitReject(10, 10);
-    Raise("Dispenser.Check");
-    EXPECT_EQ(terminal_.calls, kFailed);
-
-    terminal_.calls.clear();
-    LimitReject(0, 10);
-    LimitMinAmount(2, 200);
-    Raise("DISPENSER.CHECK");
-    EXPECT_EQ(terminal_.calls, kFailed);
-    EXPECT_EQ(FramesIn(), 0u);
-}
-
-TEST_F(TerminalEventsTest, CheckAsksTheDeviceAndReportsOnlyAFault)
+TEST_F(TerminalEventsTest, CheckReportsOnlyAFailure)
 {
     ConfigureDevice();
     Raise("Dispenser.Check");
-    EXPECT_TRUE(terminal_.calls.empty());
-    EXPECT_EQ(device_->Truth().commands, 1u);
-
-    Raise("Dispenser.Check", nullptr); // without the plug-in the device still decides
+    Raise("Dispenser.Check", nullptr); // without the plug-in the device alone decides
     EXPECT_TRUE(terminal_.calls.empty());
     EXPECT_EQ(device_->Truth().commands, 2u);
 
+    // Held as failed, a full reject bin, a cassette at its reserve: no need to ask.
+    context_.failed = true;
+    Raise("Dispenser.Check");
+    context_.failed = false;
+    LimitReject(10, 10);
+    Raise("Dispenser.Check");
+    LimitReject(0, 10);
+    LimitMinAmount(2, 200);
+    Raise("DISPENSER.CHECK");
+    EXPECT_EQ(terminal_.calls, Calls(3, kFailed.front()));
+    EXPECT_EQ(device_->Truth().commands, 2u);
+
+    // A fault the device shows, or no answer at all.
+    SubKey(CassetteKey(2))["Flags"] = 0x3;
+    terminal_.calls.clear();
     device_->Fault("missing:tray");
     Raise("Dispenser.Check");
-    EXPECT_EQ(terminal_.calls, kFailed);
-
     device_->Fault("present:tray");
     device_->Fault("nak:3");
-    terminal_.calls.clear();
     Raise("Dispenser.Check");
-    EXPECT_EQ(terminal_.calls, kFailed);
+    EXPECT_EQ(terminal_.calls, Calls(2, kFailed.front()));
 
     MainKey()["Disabled"] = 1;
     terminal_.calls.clear();
@@ -235,21 +213,6 @@ TEST_F(TerminalEventsTest, CheckAsksTheDeviceAndReportsOnlyAFault)
 
 // ---- Device state --------------------------------------------------------------
 
-TEST_F(TerminalEventsTest, DeviceStateOfTheDispenserOnly)
-{
-    Plugin::TerminalEvents extender(&context_);
-    extender.OnDeviceState("DISPENSER", true);
-    EXPECT_TRUE(context_.failed);
-    EXPECT_EQ(Session().GetValue("Dispenser.Failed"), "1");
-    extender.OnDeviceState("Printer", false);
-    extender.OnDeviceState("Dispenser2", false);
-    EXPECT_TRUE(context_.failed);
-    extender.OnDeviceState("dispenser", false);
-    EXPECT_FALSE(context_.failed);
-    EXPECT_EQ(Session().GetValue("Dispenser.Failed"), "");
-    Plugin::TerminalEvents(nullptr).OnDeviceState("Dispenser", true); // no plug-in: nothing to tell
-}
-
 // A check that fails goes round the host back to the plug-in: sessions prepared
 // afterwards show the failure, and no amount is split until the device recovers.
 TEST_F(TerminalEventsTest, FailedCheckStopsThePayoutsUntilTheDeviceRecovers)
@@ -257,7 +220,7 @@ TEST_F(TerminalEventsTest, FailedCheckStopsThePayoutsUntilTheDeviceRecovers)
     ConfigureDevice("LCDM-2000", 10, 10);
     device_->Fault("missing:tray");
     ForwardingTerminal host(&context_);
-    Plugin::TerminalEvents(&context_).OnTerminalEvent(host, "Dispenser.Check");
+    Plugin::TerminalEvents(&context_).OnTerminalEvent(host, "dispenser.check");
     EXPECT_TRUE(context_.failed);
     EXPECT_EQ(Session().GetValue("Dispenser.Failed"), "1");
 
@@ -270,7 +233,13 @@ TEST_F(TerminalEventsTest, FailedCheckStopsThePayoutsUntilTheDeviceRecovers)
     EXPECT_EQ(next.GetValue("Dispenser.Result"), "");
     EXPECT_EQ(next.GetValue("Dispenser.Dispense"), "3700");
 
-    host.SetDeviceFailed("Dispenser", false);
+    // Only the state of the dispenser counts, in any letter case.
+    for (const char* other : {"Printer", "Dispenser2", ""})
+        host.SetDeviceFailed(other, false);
+    Plugin::TerminalEvents(nullptr).OnDeviceState("Dispenser", false); // no plug-in: nothing to tell
+    EXPECT_TRUE(context_.failed);
+    host.SetDeviceFailed("DISPENSER", false);
+    EXPECT_FALSE(context_.failed);
     EXPECT_EQ(Session().GetValue("Dispenser.Failed"), "");
     sessions.OnSessionEvent(next, "Dispenser.Calculate");
     EXPECT_EQ(next.GetValue("Dispenser.Result"), "1");

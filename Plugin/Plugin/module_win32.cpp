@@ -1,0 +1,79 @@
+// The module's entry points: the class objects of the two classes, and the
+// installer's entry. Nothing else is exported.
+#include "Plugin/Plugin/class_factory.h"
+#include "Plugin/Plugin/control_plugin.h"
+#include "Plugin/Plugin/plugin_object.h"
+#include "Plugin/Plugin/registration.h"
+#include "framework/exceptions.h"
+#include "framework/messages.h"
+#include "framework/paths.h"
+
+namespace {
+
+HMODULE g_module = nullptr;
+
+IID ParseClassId(const char* text)
+{
+    IID id{};
+    std::wstring wide(text, text + std::char_traits<char>::length(text));
+    CLSIDFromString(wide.c_str(), &id);
+    return id;
+}
+
+// The error box of a failed load or install, captioned with the host's program name.
+void ReportModuleError(const char* what, const char* unknownWhat, const std::string* reason)
+{
+    const std::string module = GetModuleFileNameA(g_module);
+    const std::string text = reason != nullptr ? std::string(what) + "\"" + module + "\": " + *reason
+                                               : std::string(unknownWhat) + "\"" + module + "\"";
+    ErrorMessage(text, nullptr, GetFileName(GetModuleFileNameA(nullptr)), 0);
+}
+
+template <class Factory>
+HRESULT HandOutFactory(REFIID iid, void** out)
+{
+    auto* factory = new Factory();
+    const HRESULT result = factory->QueryInterface(iid, out);
+    factory->Release(); // the caller owns the one reference that remains on success
+    return result;
+}
+
+} // namespace
+
+extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID /*reserved*/)
+{
+    if (reason == DLL_PROCESS_ATTACH)
+        g_module = instance;
+    else if (reason == DLL_PROCESS_DETACH)
+        DispenserLogHandler::Release(); // the CLOSE record
+    return TRUE;
+}
+
+extern "C" HRESULT STDAPICALLTYPE DllGetClassObject(REFCLSID classId, REFIID iid, LPVOID* out)
+{
+    try {
+        if (IsEqualCLSID(classId, ParseClassId(Plugin::kPluginClassId)))
+            return HandOutFactory<Plugin::ClassFactory<Plugin::Plugin, ITallivoxPlugin>>(iid, out);
+        if (IsEqualCLSID(classId, ParseClassId(Plugin::kControlPluginClassId)))
+            return HandOutFactory<Plugin::ClassFactory<Plugin::ControlPlugin, ITallivoxControlPlugin>>(iid, out);
+        return E_NOINTERFACE;
+    } catch (const OrvaneException& error) {
+        ReportModuleError("Ошибка загрузки модуля ", "Неизвестная ошибка загрузки модуля ", &error.Reason());
+    } catch (...) {
+        ReportModuleError("Ошибка загрузки модуля ", "Неизвестная ошибка загрузки модуля ", nullptr);
+    }
+    return E_FAIL;
+}
+
+extern "C" int WINAPI TallivoxPlugin_InstallInit(void* /*first*/, void* /*second*/)
+{
+    try {
+        Plugin::InstallPlugin(GetModuleFileNameA(g_module));
+        return 1;
+    } catch (const OrvaneException& error) {
+        ReportModuleError("Ошибка установки модуля ", "Неизвестная ошибка установки модуля ", &error.Reason());
+    } catch (...) {
+        ReportModuleError("Ошибка установки модуля ", "Неизвестная ошибка установки модуля ", nullptr);
+    }
+    return 0;
+}

@@ -1,0 +1,98 @@
+#!/usr/bin/env bash
+# One scripted kiosk session: kiosk-host loads the plug-in and runs SCRIPT against the
+# simulated LCDM-2000, and what it printed, its exit status, what the device moved and
+# the operations journal must equal SCRIPT's expected output. Runs inside
+# scripts/with-simulator.sh (the simulator is COM1; LCDM_SIM_CONTROL is its control
+# channel) inside scripts/wine-session.sh.
+#   kiosk_host_test.sh SCRIPT HOST_EXE WORK_DIR WINE_COMMAND...
+# Beside SCRIPT (NAME.script):
+#   NAME.expected  the expected output (KIOSK_HOST_UPDATE_EXPECTED=1 writes it instead)
+#   NAME.reg       optional: registry values imported over default.reg
+#   NAME.sim       optional: simulator control commands sent first, one per line
+set -euo pipefail
+
+script=$1
+host=$(realpath "$2")
+work=$3
+shift 3
+wine=("$@")
+: "${LCDM_SIM_CONTROL:?run inside scripts/with-simulator.sh}"
+
+folder=$(cd "$(dirname "$script")" && pwd)
+name=$(basename "$script" .script)
+expected="$folder/$name.expected"
+root="$work/$name"
+actual="$work/$name.actual"
+
+windows_path() { # an absolute Linux path as wine's drive Z: sees it
+  local path=$1
+  printf 'Z:%s' "${path//\//\\}"
+}
+
+# One command on the simulator's control channel; its answer must be OK.
+simulator() {
+  local channel answer
+  exec {channel}<>"/dev/tcp/${LCDM_SIM_CONTROL%:*}/${LCDM_SIM_CONTROL##*:}"
+  printf '%s\n' "$1" >&"$channel"
+  IFS= read -r answer <&"$channel"
+  exec {channel}>&-
+  printf '%s' "$answer"
+}
+simulator_command() {
+  local answer
+  answer=$(simulator "$1")
+  if [ "$answer" != OK ]; then
+    echo "kiosk_host_test: simulator command '$1' answered '$answer'" >&2
+    exit 1
+  fi
+}
+
+# A fresh device, settings, root folder and installation for every session.
+simulator_command reset
+if [ -f "$folder/$name.sim" ]; then
+  while IFS= read -r line; do
+    case "$line" in '' | '#'*) continue ;; esac
+    simulator_command "$line"
+  done <"$folder/$name.sim"
+fi
+rm -rf "$root" "$actual"
+mkdir -p "$root"
+"${wine[@]}" reg delete 'HKLM\Software\Orvane\Tallivox\Kiosk\Dispenser' /f >/dev/null 2>&1 || true
+for settings in "$folder/default.reg" "$folder/$name.reg"; do
+  [ -f "$settings" ] || continue
+  "${wine[@]}" reg import "$(windows_path "$settings")" >/dev/null
+done
+install=$("${wine[@]}" "$host" --install --root "$(windows_path "$root")" 2>&1 | tr -d '\r')
+if [ "$install" != "TallivoxPlugin_InstallInit: 1" ]; then
+  echo "kiosk_host_test: the installation failed: $install" >&2
+  exit 1
+fi
+
+status=0
+# From the script's folder, so that what kiosk-host says about the script names no
+# machine's paths.
+(cd "$folder" && "${wine[@]}" "$host" --script "$name.script") >"$actual.raw" 2>&1 || status=$?
+{
+  tr -d '\r' <"$actual.raw"
+  echo "exit status: $status"
+  # What the device did, from the simulator's ground truth.
+  simulator truth | sed -E 's/.*"cassette1":([0-9]+),"cassette2":([0-9]+),"taken1":[0-9]+,"taken2":[0-9]+,"exit1":([0-9]+),"exit2":([0-9]+),"rejected1":([0-9]+),"rejected2":([0-9]+),"reject_bin":([0-9]+),"in_path":([0-9]+).*/device: cassette1=\1 cassette2=\2 exit1=\3 exit2=\4 rejected1=\5 rejected2=\6 reject_bin=\7 in_path=\8/'
+  echo
+  # The operations journal's records without their time: event word, value and text.
+  for journal in "$root"/Logs/Dispenser/[0-9]*.txt; do
+    [ -f "$journal" ] || continue
+    awk -F'\t' '{ print "journal: " $2 " " $3 " " $4 }' "$journal"
+  done
+} >"$actual"
+rm -f "$actual.raw"
+
+if [ "${KIOSK_HOST_UPDATE_EXPECTED:-}" = 1 ]; then
+  cp "$actual" "$expected"
+  echo "kiosk_host_test: wrote $expected"
+  exit 0
+fi
+if ! diff -u "$expected" "$actual"; then
+  echo "kiosk_host_test: $name differs from $expected (output in $actual)" >&2
+  exit 1
+fi
+echo "kiosk_host_test: $name passed"

@@ -1,0 +1,34 @@
+// The kiosk terminal object (ITallivoxTerminal): the terminal extenders registered with
+// it, and the device states it passes on to them.
+#pragma once
+
+#include "tools/kiosk-host/host_object.h"
+#include "tools/kiosk-host/plugin_caller.h"
+
+#include <memory>
+#include <string>
+#include <vector>
+
+class HostTerminal final : public HostObject<ITallivoxTerminal> {
+public:
+    using Extender = Microsoft::WRL::ComPtr<ITallivoxTerminalExtender>;
+
+    // caller: how the extenders are called (shared with the host, which may switch it).
+    HostTerminal(Microsoft::WRL::ComPtr<ITypeInfo> typeInfo, std::shared_ptr<PluginCaller> caller);
+
+    // Prints the state and reports it to every registered extender (OnDeviceState).
+    // An extender's failure is the extender's: the caller of SetDeviceFailed gets S_OK.
+    HRESULT STDMETHODCALLTYPE SetDeviceFailed(BSTR device, VARIANT_BOOL failed) override;
+    // Keeps a reference to the extender until ReleaseExtenders.
+    HRESULT STDMETHODCALLTYPE AddExtender(ITallivoxTerminalExtender* extender) override;
+
+    // The host's own report of a device state: the same as SetDeviceFailed.
+    void ReportDeviceState(const std::string& device, bool failed);
+
+    std::vector<Extender> Extenders() const { return extenders_; }
+    void ReleaseExtenders() { extenders_.clear(); }
+
+private:
+    std::shared_ptr<PluginCaller> caller_;
+    std::vector<Extender> extenders_;
+};
