@@ -211,6 +211,16 @@ bool ScenarioThread::DoTestReject()
             Say(AppLog::Positive, "%s: выдано купюр из %s: %u шт.", name_.c_str(), cassetteText.c_str(), rejected);
             if (unsigned* output = request_.Output().rejected)
                 *output = rejected;
+            // A command the device refused or stopped (no cassette, no tray, a jam, ...)
+            // is a failed test; the notes it did move are still counted below. A bill
+            // end is an answer: nothing to reject, and the counter is reset below.
+            const bool billEnd = errorCode == 0x38 || errorCode == 0x40;
+            if (errorCode != 0x30 && errorCode != 0x31 && !billEnd) {
+                Say(AppLog::Error, "%s: ошибка устройства: %s", name_.c_str(), query.ErrorDescription().c_str());
+                request_.AddError(FormatBuffer(256, "Ошибка устройства, код %u (%02XH).",
+                                               static_cast<unsigned>(errorCode), static_cast<unsigned>(errorCode)));
+                request_.SetResult(false);
+            }
         }
     }
 

@@ -21,6 +21,12 @@ public:
 
     // Creates the window modeless, owned by `owner`; raises WindowsError on failure.
     HWND Create(HWND owner);
+    // Runs the dialog modally on the calling thread: creates its window owned by
+    // `owner`, shows it and dispatches messages (the owner disabled meanwhile) until
+    // EndDialog; the window is destroyed before the call returns. Returns EndDialog's
+    // code; raises WindowsError when the window cannot be created, CoError when the
+    // run ends otherwise (the thread's quit message).
+    int Execute(HWND owner);
     HWND Window() const { return window_; }
     HMODULE Module() const { return module_; }
 

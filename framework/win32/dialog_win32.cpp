@@ -24,6 +24,23 @@ HWND DDialog::Create(HWND owner)
     return window;
 }
 
+int DDialog::Execute(HWND owner)
+{
+    HWND window = Create(owner);
+    // The window goes however the run ends; the owner is enabled again by then.
+    struct WindowEnd {
+        HWND window;
+        ~WindowEnd()
+        {
+            if (IsWindow(window))
+                DestroyWindow(window);
+        }
+    } end{window};
+    int code = 0;
+    CheckQortoResult(QortoExecute(window, code, SW_SHOW), __FILE_NAME__, __LINE__);
+    return code;
+}
+
 void DDialog::SetAutoLayout(std::unique_ptr<AutoLayout> layout)
 {
     layout_ = std::move(layout);

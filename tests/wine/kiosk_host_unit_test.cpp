@@ -128,6 +128,24 @@ TEST(CommandLineTest, RefusesMistakes)
     EXPECT_TRUE(ParseCommandLine({"--event", "X", "--help"}).help);
 }
 
+// Pictures name the tests' artifacts folder as %ARTIFACTS_DIR%: only names that are set
+// expand, and a missing one is a mistake rather than a folder literally named so.
+TEST(CommandLineTest, ControlPictureNamesExpandFromTheEnvironment)
+{
+    SetEnvironmentVariableW(L"KIOSK_HOST_TEST_FOLDER", L"Z:\\артефакты");
+    SetEnvironmentVariableW(L"KIOSK_HOST_TEST_UNSET", nullptr);
+    EXPECT_THAT(ParseCommandLine({"--control", "--control-apply", "--control-screenshot",
+                                  "%KIOSK_HOST_TEST_FOLDER%\\sheet 100%%.bmp", "--control-screenshot", "a%b"})
+                    .commands,
+                ElementsAre(MakeCommand(CommandKind::Control), MakeCommand(CommandKind::ControlApply),
+                            MakeCommand(CommandKind::ControlPicture, "Z:\\артефакты\\sheet 100%.bmp"),
+                            MakeCommand(CommandKind::ControlPicture, "a%b")));
+    EXPECT_THAT(UsageErrorOf({"--control-screenshot", "%KIOSK_HOST_TEST_UNSET%\\x.bmp"}),
+                HasSubstr("KIOSK_HOST_TEST_UNSET"));
+    EXPECT_THAT(UsageErrorOf({"--control-screenshot"}), HasSubstr("--control-screenshot needs FILE"));
+    SetEnvironmentVariableW(L"KIOSK_HOST_TEST_FOLDER", nullptr);
+}
+
 class ScriptTest : public ::testing::Test {
 protected:
     std::string Write(const std::string& name, const std::string& text) const

@@ -7,6 +7,7 @@
 #include "Plugin/Dispenser/settings.h"
 #include "framework/messages.h"
 #include "framework/win32/wide_text.h"
+#include "tests/support/screenshot.h"
 #include "tests/support/simulated_dispenser.h"
 #include "tests/support/temp_folder.h"
 #include "tests/support/test_registry.h"
@@ -39,49 +40,6 @@ bool WaitFor(const std::function<bool()>& condition, std::chrono::milliseconds l
 HWND FindDialog(const wchar_t* caption)
 {
     return FindWindowW(L"#32770", caption);
-}
-
-// Saves the whole screen as a BMP file.
-bool SaveScreen(const std::string& path)
-{
-    HDC screen = GetDC(nullptr);
-    const int width = GetSystemMetrics(SM_CXSCREEN);
-    const int height = GetSystemMetrics(SM_CYSCREEN);
-    HDC memory = CreateCompatibleDC(screen);
-    HBITMAP bitmap = CreateCompatibleBitmap(screen, width, height);
-    HGDIOBJ old = SelectObject(memory, bitmap);
-    BitBlt(memory, 0, 0, width, height, screen, 0, 0, SRCCOPY);
-    SelectObject(memory, old);
-
-    BITMAPINFOHEADER info{};
-    info.biSize = sizeof info;
-    info.biWidth = width;
-    info.biHeight = height;
-    info.biPlanes = 1;
-    info.biBitCount = 24;
-    info.biCompression = BI_RGB;
-    const DWORD rowSize = ((static_cast<DWORD>(width) * 3 + 3) / 4) * 4;
-    std::vector<BYTE> pixels(rowSize * static_cast<DWORD>(height));
-    GetDIBits(memory, bitmap, 0, static_cast<UINT>(height), pixels.data(), reinterpret_cast<BITMAPINFO*>(&info),
-              DIB_RGB_COLORS);
-    DeleteObject(bitmap);
-    DeleteDC(memory);
-    ReleaseDC(nullptr, screen);
-
-    BITMAPFILEHEADER header{};
-    header.bfType = 0x4D42;
-    header.bfOffBits = sizeof header + sizeof info;
-    header.bfSize = header.bfOffBits + static_cast<DWORD>(pixels.size());
-    HANDLE file = CreateFileW(Widen(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
-                              nullptr);
-    if (file == INVALID_HANDLE_VALUE)
-        return false;
-    DWORD written = 0;
-    const bool ok = WriteFile(file, &header, sizeof header, &written, nullptr) &&
-                    WriteFile(file, &info, sizeof info, &written, nullptr) &&
-                    WriteFile(file, pixels.data(), static_cast<DWORD>(pixels.size()), &written, nullptr);
-    CloseHandle(file);
-    return ok;
 }
 
 class ScenarioDialogTest : public ::testing::Test {
@@ -220,10 +178,7 @@ TEST_F(ScenarioDialogTest, ScreenshotOfAPayoutInProgress)
 {
     LogWindow(1, 0);
     device_.Fault("note-ms:120");
-    const char* folder = std::getenv("ARTIFACTS_DIR");
-    const std::string artifacts = folder != nullptr ? folder : folder_.Path();
-    CreateDirectoryW(Widen(artifacts).c_str(), nullptr);
-    const std::string path = artifacts + "\\dispenser-dialog.bmp";
+    const std::string path = ArtifactsFolder(folder_.Path()) + "\\dispenser-dialog.bmp";
     std::atomic<bool> saved{false};
     Operator([&] {
         ASSERT_TRUE(WaitFor([&] { return TraceHas("запрос инициализирован, ожидание ответа"); }));

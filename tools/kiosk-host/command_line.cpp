@@ -2,6 +2,7 @@
 
 #include "framework/win32/wide_text.h"
 #include "tools/kiosk-host/command_table.h"
+#include "tools/kiosk-host/environment_text.h"
 #include "tools/kiosk-host/script_file.h"
 
 #include <charconv>
@@ -130,6 +131,15 @@ private:
             break;
         case OptionId::ShowWindow:
             Add(CommandKind::ShowWindow);
+            break;
+        case OptionId::Control:
+            Add(CommandKind::Control);
+            break;
+        case OptionId::ControlApply:
+            Add(CommandKind::ControlApply);
+            break;
+        case OptionId::ControlPicture:
+            Add(CommandKind::ControlPicture, ExpandEnvironmentNames(text));
             break;
         }
     }

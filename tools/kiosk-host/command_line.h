@@ -10,13 +10,28 @@
 #include <string>
 #include <vector>
 
-enum class CommandKind { Start, Set, Prepare, Event, TerminalEvent, DeviceState, Dump, Echo, LateBound, ShowWindow };
+enum class CommandKind {
+    Start,
+    Set,
+    Prepare,
+    Event,
+    TerminalEvent,
+    DeviceState,
+    Dump,
+    Echo,
+    LateBound,
+    ShowWindow,
+    Control,        // the control sheet for the operator
+    ControlApply,   // unattended: Apply, then OK
+    ControlPicture, // unattended: a picture, then Cancel
+};
 
 struct Command {
     CommandKind kind = CommandKind::Start;
     std::string name;    // Set: the variable; Event, TerminalEvent: the event;
                          // DeviceState: the device; Dump: the prefix (may be empty);
-                         // Echo: the text
+                         // Echo: the text; ControlPicture: the file, environment
+                         // names expanded
     std::string text;    // Set: the value (empty clears the variable)
     bool failed = false; // DeviceState: the state reported
 

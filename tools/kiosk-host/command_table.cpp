@@ -39,6 +39,12 @@ constexpr std::array kOptions = {
     OptionEntry{OptionId::LateBound, "late-bound", ArgumentUse::None, "",
                "from here on call the plug-in through IDispatch::GetIDsOfNames and Invoke"},
     OptionEntry{OptionId::ShowWindow, "show-window", ArgumentUse::None, "", "show the host's main window"},
+    OptionEntry{OptionId::Control, "control", ArgumentUse::None, "",
+               "open the control application's sheet of the control plug-in's pages for the operator"},
+    OptionEntry{OptionId::ControlApply, "control-apply", ArgumentUse::None, "",
+               "open the control sheet unattended: press Apply, then OK (Cancel when a page refuses)"},
+    OptionEntry{OptionId::ControlPicture, "control-screenshot", ArgumentUse::Required, "FILE",
+               "open the control sheet unattended: save its picture as a BMP FILE, then Cancel"},
 };
 
 constexpr std::string_view kHelpHead =
@@ -54,6 +60,11 @@ constexpr std::string_view kHelpTail =
     "order given. The plug-in object is created and started (Init) before the first\n"
     "command that calls the plug-in (--start, --prepare, --event, --terminal-event,\n"
     "--device-state), with the binding in force at that point.\n"
+    "\n"
+    "The control commands (--control*) create the control plug-in and show its pages in\n"
+    "a property sheet; the page calls go with the binding in force. Unattended, message\n"
+    "boxes are printed and answered with their most cautious button. FILE may name\n"
+    "environment variables as %NAME%.\n"
     "\n"
     "A script holds one command per line, with or without the leading \"--\"; the rest of\n"
     "the line is the argument. Blank lines and lines beginning with # are skipped. A\n"

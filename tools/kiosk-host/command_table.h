@@ -26,8 +26,10 @@ enum class OptionId {
     Echo,
     LateBound,
     ShowWindow,
-    // The control application's commands (the control plug-in's service page) take
-    // their place here.
+    // The control application: the control plug-in's pages in a property sheet.
+    Control,
+    ControlApply,
+    ControlPicture,
 };
 
 enum class ArgumentUse {

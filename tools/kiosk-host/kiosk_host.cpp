@@ -2,6 +2,7 @@
 
 #include "framework/win32/wide_text.h"
 #include "tools/kiosk-host/com_text.h"
+#include "tools/kiosk-host/control_application.h"
 #include "tools/kiosk-host/host_error.h"
 #include "tools/kiosk-host/host_registry.h"
 #include "tools/kiosk-host/plugin_calls.h"
@@ -37,6 +38,7 @@ KioskHost::~KioskHost()
     session_->ReleaseExtenders();
     terminal_->ReleaseExtenders();
     plugin_.Reset();
+    controlPlugin_.Reset();
 }
 
 ExitStatus KioskHost::Run(const std::vector<Command>& commands)
@@ -93,6 +95,39 @@ bool KioskHost::EnsureStarted()
     return plugin_ != nullptr;
 }
 
+bool KioskHost::EnsureControlPlugin()
+{
+    if (!controlAttempted_) {
+        controlAttempted_ = true;
+        try {
+            Microsoft::WRL::ComPtr<IUnknown> object =
+                Module().CreateObject(kDispenserControlPluginClass, __uuidof(ITallivoxControlPlugin));
+            const HRESULT result = object.As(&controlPlugin_);
+            if (FAILED(result))
+                throw HostError("the control plug-in has no ITallivoxControlPlugin: HRESULT " + HresultText(result));
+        } catch (const HostError& error) {
+            PrintError(std::string("kiosk-host: ") + error.what());
+            caller_->NoteFailure();
+        }
+    }
+    return controlPlugin_ != nullptr;
+}
+
+void KioskHost::OpenControlSheet(const Command& command)
+{
+    if (!EnsureControlPlugin())
+        return;
+    ControlRequest request;
+    request.owner = window_.Handle();
+    if (command.kind == CommandKind::ControlApply)
+        request.run = ControlRun::ApplyAndOk;
+    if (command.kind == CommandKind::ControlPicture) {
+        request.run = ControlRun::PictureAndCancel;
+        request.picture = Widen(command.name);
+    }
+    RunControlApplication(controlPlugin_.Get(), types_.TypeInfo(__uuidof(ITallivoxControlSite)), *caller_, request);
+}
+
 void KioskHost::Execute(const Command& command)
 {
     switch (command.kind) {
@@ -133,6 +168,11 @@ void KioskHost::Execute(const Command& command)
         break;
     case CommandKind::ShowWindow:
         window_.Show();
+        break;
+    case CommandKind::Control:
+    case CommandKind::ControlApply:
+    case CommandKind::ControlPicture:
+        OpenControlSheet(command);
         break;
     }
 }

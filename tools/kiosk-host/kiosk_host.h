@@ -1,5 +1,5 @@
 // The stand-in host: its objects (client, application, session, terminal, main
-// window), the plug-in it loads, and the run of the commands. Lives on the thread
+// window), the plug-in and control plug-in it loads, and the run of the commands. Lives on the thread
 // that made it, which must be in a single-threaded COM apartment.
 #pragma once
 
@@ -35,7 +35,10 @@ private:
     void Install();
     // Creates and starts the plug-in object once; false when it could not be started.
     bool EnsureStarted();
+    // Creates the control plug-in once; false when it could not be created.
+    bool EnsureControlPlugin();
     void Execute(const Command& command);
+    void OpenControlSheet(const Command& command);
     PluginModule& Module();
 
     HostSettings settings_;
@@ -50,5 +53,7 @@ private:
     Microsoft::WRL::ComPtr<HostClient> client_;
     bool startAttempted_ = false;
     Microsoft::WRL::ComPtr<ITallivoxPlugin> plugin_;
-    // The control plug-in (ITallivoxControlPlugin) and its control site join here.
+    // The control plug-in; each opening of the control sheet has a control site of its own.
+    bool controlAttempted_ = false;
+    Microsoft::WRL::ComPtr<ITallivoxControlPlugin> controlPlugin_;
 };

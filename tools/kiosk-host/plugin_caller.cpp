@@ -152,6 +152,16 @@ HRESULT PluginCaller::CallLateBound(const MethodCall& call, std::vector<std::str
     VariantInit(&returned);
     result = dispatch->Invoke(member, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &parameters, &returned, &record,
                               &argumentError);
+    if (SUCCEEDED(result) && call.result != nullptr) {
+        // A result that is no number is the plug-in's fault, not a zero.
+        const HRESULT converted = VariantChangeType(&returned, &returned, 0, VT_I4);
+        if (FAILED(converted)) {
+            VariantClear(&returned);
+            details.push_back("the result is no 32-bit integer");
+            return converted;
+        }
+        *call.result = V_I4(&returned);
+    }
     VariantClear(&returned);
     if (result == DISP_E_EXCEPTION) {
         if (record.pfnDeferredFillIn != nullptr)

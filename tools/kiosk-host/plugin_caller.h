@@ -29,6 +29,9 @@ struct MethodCall {
     std::vector<CallArgument> arguments; // in the order the method declares them
     std::function<HRESULT()> direct;     // the same call through the vtable
     std::string label;                   // how failure reports name the call
+    // The method's [out, retval] LONG, when it has one: `direct` writes it there, and
+    // a late-bound call stores the returned VARIANT there as a 32-bit integer.
+    LONG* result = nullptr;
 };
 
 class PluginCaller {

@@ -1,6 +1,7 @@
 #include "tools/kiosk-host/plugin_calls.h"
 
 #include "tools/kiosk-host/com_text.h"
+#include "tools/kiosk-host/window_number.h"
 
 namespace {
 
@@ -44,4 +45,49 @@ MethodCall DeviceStateCall(ITallivoxTerminalExtender* extender, ITallivoxTermina
     return {extender, L"OnDeviceState", {terminal, device, state},
             [=] { return extender->OnDeviceState(terminal, MakeBstr(device).get(), state); },
             "OnDeviceState(" + Quoted(device) + ", " + std::to_string(state) + ")"};
+}
+
+MethodCall CreatePagesCall(ITallivoxControlPlugin* plugin, ITallivoxControlSite* site)
+{
+    return {plugin, L"CreatePages", {site}, [=] { return plugin->CreatePages(site); }, "CreatePages"};
+}
+
+MethodCall AttachCall(ITallivoxControlPage* object, const std::string& page, HWND window, LONG* result)
+{
+    const LONG number = WindowNumber(window);
+    return {object, L"Attach", {number}, [=] { return object->Attach(number, result); }, page + ".Attach", result};
+}
+
+MethodCall DetachCall(ITallivoxControlPage* object, const std::string& page, LONG* result)
+{
+    return {object, L"Detach", {}, [=] { return object->Detach(result); }, page + ".Detach", result};
+}
+
+MethodCall PageCommandCall(ITallivoxControlPage* object, const std::string& page, WORD code, WORD id, HWND control,
+                           LONG* handled)
+{
+    const LONG number = WindowNumber(control);
+    return {object,
+            L"Command",
+            {LONG{code}, LONG{id}, number},
+            [=] { return object->Command(code, id, number, handled); },
+            page + ".Command(" + std::to_string(code) + ", " + std::to_string(id) + ")",
+            handled};
+}
+
+MethodCall PageHelpCall(ITallivoxControlPage* object, const std::string& page, HWND control, LONG* handled)
+{
+    const LONG number = WindowNumber(control);
+    return {object, L"Help", {number}, [=] { return object->Help(number, handled); }, page + ".Help", handled};
+}
+
+MethodCall ApplyCall(ITallivoxControlPage* object, const std::string& page, bool interactive, LONG* applied)
+{
+    const LONG flag = interactive ? 1 : 0;
+    return {object,
+            L"Apply",
+            {flag, LONG{0}},
+            [=] { return object->Apply(flag, 0, applied); },
+            page + ".Apply(" + std::to_string(flag) + ")",
+            applied};
 }

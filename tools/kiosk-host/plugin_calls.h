@@ -14,3 +14,14 @@ MethodCall TerminalEventCall(ITallivoxTerminalExtender* extender, ITallivoxTermi
                              const std::string& event);
 MethodCall DeviceStateCall(ITallivoxTerminalExtender* extender, ITallivoxTerminal* terminal,
                            const std::string& device, bool failed);
+
+// The control application's calls: the control plug-in's pages, and each page's part in
+// the property sheet. `page` names the page (its template) in failure reports; every
+// [out, retval] LONG goes to `result`.
+MethodCall CreatePagesCall(ITallivoxControlPlugin* plugin, ITallivoxControlSite* site);
+MethodCall AttachCall(ITallivoxControlPage* object, const std::string& page, HWND window, LONG* result);
+MethodCall DetachCall(ITallivoxControlPage* object, const std::string& page, LONG* result);
+MethodCall PageCommandCall(ITallivoxControlPage* object, const std::string& page, WORD code, WORD id, HWND control,
+                           LONG* handled);
+MethodCall PageHelpCall(ITallivoxControlPage* object, const std::string& page, HWND control, LONG* handled);
+MethodCall ApplyCall(ITallivoxControlPage* object, const std::string& page, bool interactive, LONG* applied);

@@ -223,6 +223,19 @@ TEST_F(ServiceOperations, TestRejectWeighsByRejectFactor)
     EXPECT_EQ(JournalOf("REJECT").back(), "11\tREJECT\t4294967295\t;диспенсер забраковал купюр: 4294967295 шт.");
 }
 
+TEST_F(ServiceOperations, TestRejectThatTheDeviceRefusesFails)
+{
+    SetUpDevice("LCDM-2000", 100, 100);
+    device_->Fault("missing:1");
+    const Ledger before = TakeLedger();
+    const TestRun run = TestReject(1);
+    EXPECT_FALSE(run.result);
+    EXPECT_EQ(run.errors, Texts{"Ошибка устройства, код 69 (45H)."});
+    EXPECT_EQ(run.rejected, 0u);
+    EXPECT_EQ(CassetteCount(1), 100u);
+    EXPECT_TRUE(RecordsSince(before).empty());
+}
+
 TEST_F(ServiceOperations, TestRejectOnAnEmptyCassette)
 {
     SetUpDevice("LCDM-2000", 0, 100);
