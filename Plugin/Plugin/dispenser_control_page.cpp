@@ -210,7 +210,7 @@ void DispenserControlPage::UpdateControls()
 
     const bool cassette1 = enabled && IsChecked(IDC_PAGE_CASSETTE1);
     Enable(IDC_PAGE_CASSETTE1, enabled);
-    SetText(IDC_PAGE_CASSETTE1, lcdm2000 ? "&Верхняя кассета:" : "&Кассета:");
+    SetText(IDC_PAGE_CASSETTE1, lcdm2000 ? "Верхняя кассета" : "Кассета");
     for (int id : {IDC_PAGE_CASSETTE1, IDC_PAGE_CASSETTE1_SUMMARY, IDC_PAGE_CASSETTE1_SETUP})
         Show(id, modelSet);
     Enable(IDC_PAGE_CASSETTE1_SUMMARY, cassette1);
@@ -218,7 +218,7 @@ void DispenserControlPage::UpdateControls()
 
     const bool cassette2 = enabled && modelSet && lcdm2000 && IsChecked(IDC_PAGE_CASSETTE2);
     Enable(IDC_PAGE_CASSETTE2, enabled && lcdm2000);
-    SetText(IDC_PAGE_CASSETTE2, lcdm2000 ? "&Нижняя кассета:" : "&Кассета:");
+    SetText(IDC_PAGE_CASSETTE2, lcdm2000 ? "Нижняя кассета" : "Кассета");
     for (int id : {IDC_PAGE_CASSETTE2, IDC_PAGE_CASSETTE2_SUMMARY, IDC_PAGE_CASSETTE2_SETUP})
         Show(id, lcdm2000);
     Enable(IDC_PAGE_CASSETTE2_SUMMARY, cassette2);
@@ -318,7 +318,10 @@ void DispenserControlPage::CassetteCheck(int number, int checkBox, int setupButt
         if (Cassette(store, number).GetDenomination() != 0)
             return;
     }
-    CassetteSetup(setupButton);
+    // Through the page window, as a click on the setup button: the host sees the
+    // command too and hands it back to Command, which runs the dialog.
+    SendMessageW(GetWindow(), WM_COMMAND, MAKEWPARAM(setupButton, BN_CLICKED),
+                 reinterpret_cast<LPARAM>(GetDlgItem(GetWindow(), setupButton)));
     Settings store(false);
     if (Cassette(store, number).GetDenomination() == 0) {
         Check(checkBox, false);

@@ -299,12 +299,12 @@ TEST_F(ControlPageTest, LoadsTheStoredSettingsIntoTheControls)
     EXPECT_EQ(Items(IDC_PAGE_FLOW), (Texts{"нет", "XON-XOFF", "аппаратное"}));
     EXPECT_TRUE(Checked(IDC_PAGE_CASSETTE1));
     EXPECT_TRUE(Checked(IDC_PAGE_CASSETTE2));
-    EXPECT_THAT(TextOf(IDC_PAGE_CASSETTE1_SUMMARY), HasSubstr("1000"));
-    EXPECT_THAT(TextOf(IDC_PAGE_CASSETTE2_SUMMARY), HasSubstr("500"));
+    EXPECT_EQ(TextOf(IDC_PAGE_CASSETTE1_SUMMARY), "1000 руб. * 100 шт.");
+    EXPECT_EQ(TextOf(IDC_PAGE_CASSETTE2_SUMMARY), "500 руб. * 100 шт.");
     EXPECT_TRUE(Checked(IDC_PAGE_AMOUNT_LIMIT));
     EXPECT_EQ(TextOf(IDC_PAGE_MAX_AMOUNT), "20000");
     EXPECT_TRUE(Checked(IDC_PAGE_REJECT));
-    EXPECT_EQ(TextOf(IDC_PAGE_CASSETTE1), "&Верхняя кассета:");
+    EXPECT_EQ(TextOf(IDC_PAGE_CASSETTE1), "Верхняя кассета");
     // Filling the controls is not a change of the operator's.
     EXPECT_EQ(site_->modifications, 0);
     EXPECT_TRUE(prompts_.empty());
@@ -347,7 +347,7 @@ TEST_F(ControlPageTest, ControlsFollowTheOperatorsChoices)
     Configure("LCDM-1000");
     Open();
     // An LCDM-1000 has one cassette: the second row is hidden.
-    EXPECT_EQ(TextOf(IDC_PAGE_CASSETTE1), "&Кассета:");
+    EXPECT_EQ(TextOf(IDC_PAGE_CASSETTE1), "Кассета");
     EXPECT_FALSE(Shown(IDC_PAGE_CASSETTE2));
     EXPECT_FALSE(Shown(IDC_PAGE_CASSETTE2_SETUP));
     EXPECT_TRUE(Enabled(IDC_PAGE_LINK_TEST));
@@ -355,7 +355,7 @@ TEST_F(ControlPageTest, ControlsFollowTheOperatorsChoices)
     Select(IDC_PAGE_MODEL, "LCDM-2000");
     EXPECT_EQ(site_->modifications, 1);
     EXPECT_TRUE(Shown(IDC_PAGE_CASSETTE2));
-    EXPECT_EQ(TextOf(IDC_PAGE_CASSETTE1), "&Верхняя кассета:");
+    EXPECT_EQ(TextOf(IDC_PAGE_CASSETTE1), "Верхняя кассета");
 
     // Debug mode: no port controls, yet purge and test payout stay at hand.
     Click(IDC_PAGE_DEBUG);
@@ -411,6 +411,42 @@ TEST_F(ControlPageTest, ApplyWritesTheOperatorsValues)
     EXPECT_FALSE(Apply());
     EXPECT_THAT(PromptTexts().back(), StartsWith("Поле \"Максимальная выдача\": "));
     EXPECT_EQ(Key().ReadDword("Max"), 15000u);
+}
+
+// Apply writes only what the page shows: flag bits of other owners survive, a limit
+// switched off keeps its amount, and an LCDM-1000 leaves the second cassette alone.
+TEST_F(ControlPageTest, ApplyKeepsWhatThePageDoesNotShow)
+{
+    constexpr unsigned kForeignBit = 0x100;
+    Configure("LCDM-1000");
+    Key()["Flags"] = 0x4 | kForeignBit;
+    Key()["Off"] = 1;
+    Key("Cassette\\1")["Flags"] = 3 | kForeignBit;
+    Key("Cassette\\2")["Flags"] = 3 | kForeignBit;
+    Key("Reject")["Flags"] = 1 | kForeignBit;
+    Open();
+    Click(IDC_PAGE_AMOUNT_LIMIT);
+    EXPECT_TRUE(Apply());
+    EXPECT_TRUE(prompts_.empty()) << ::testing::PrintToString(PromptTexts());
+
+    RegKey key = Key();
+    EXPECT_EQ(key.ReadDword("Flags"), kForeignBit);
+    EXPECT_EQ(key.ReadDword("Max"), 20000u);
+    EXPECT_FALSE(key.HasValue("Max Change"));
+    EXPECT_EQ(key.ReadString("Device"), "LCDM-1000");
+    EXPECT_EQ(key.ReadDword("Off"), 0u);
+    EXPECT_EQ(key.ReadString("Port"), device_.PortName());
+    EXPECT_EQ(Key("Cassette\\1").ReadDword("Flags"), 3 | kForeignBit);
+    EXPECT_EQ(Key("Cassette\\2").ReadDword("Flags"), 3 | kForeignBit);
+    EXPECT_EQ(Key("Reject").ReadDword("Flags"), 1 | kForeignBit);
+
+    // Switched on again, the limit is stored under both of its names.
+    Click(IDC_PAGE_AMOUNT_LIMIT);
+    Type(IDC_PAGE_MAX_AMOUNT, "12000");
+    EXPECT_TRUE(Apply());
+    EXPECT_EQ(Key().ReadDword("Flags"), 0x4 | kForeignBit);
+    EXPECT_EQ(Key().ReadDword("Max"), 12000u);
+    EXPECT_EQ(Key().ReadDword("Max Change"), 12000u);
 }
 
 TEST_F(ControlPageTest, AnUnusedDispenserOnlyRecordsThatItIsOff)
@@ -562,7 +598,7 @@ TEST_F(ControlPageTest, TestPayoutSendsANoteOfEachCassetteToTheBin)
     const SimulatorTruth truth = device_.Truth();
     EXPECT_EQ(truth.rejectBin, 2u);
     EXPECT_EQ(Key("Reject").ReadDword("Count"), 2u);
-    EXPECT_THAT(TextOf(IDC_PAGE_REJECT_SUMMARY), HasSubstr("2"));
+    EXPECT_EQ(TextOf(IDC_PAGE_REJECT_SUMMARY), "2 шт.");
 }
 
 TEST_F(ControlPageTest, AFailedTestPayoutOffersAbortRetryAndIgnore)
