@@ -171,6 +171,9 @@ void DispenserCassetteSetupDialog::Ok()
         return;
     DispenserControl::Settings store(true);
     DispenserControl::Cassette cassette(store, number_);
+    // The flags are changed bit by bit: a value that cannot be read fails here, before
+    // anything is written.
+    static_cast<void>(cassette.GetFlags());
     cassette.SetDenomination(values.denomination);
     cassette.SetCounted(values.counted);
     if (values.counted)

@@ -543,6 +543,15 @@ bool DispenserControlPage::OnApply(bool interactive)
     }
 
     Settings store(true);
+    if (values->enabled) {
+        // Flags are changed bit by bit: one that cannot be read fails here, before
+        // anything is written.
+        static_cast<void>(store.GetFlags());
+        static_cast<void>(Cassette(store, 1).GetFlags());
+        if (lcdm2000)
+            static_cast<void>(Cassette(store, 2).GetFlags());
+        static_cast<void>(Reject(store).GetFlags());
+    }
     store.SetEnabled(values->enabled);
     if (!values->enabled)
         return true;

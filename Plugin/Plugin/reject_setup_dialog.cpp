@@ -71,6 +71,9 @@ void DispenserRejectSetupDialog::Ok()
     DispenserControl::Settings store(true);
     DispenserControl::Reject reject(store);
     DispenserControl::RejectLimit limit(store, reject);
+    // The flags are changed bit by bit: a value that cannot be read fails here, before
+    // the count is written.
+    static_cast<void>(reject.GetFlags());
     reject.SetCount(count);
     limit.SetEnabled(limitOn);
     if (limitOn)

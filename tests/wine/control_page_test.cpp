@@ -449,6 +449,21 @@ TEST_F(ControlPageTest, ApplyKeepsWhatThePageDoesNotShow)
     EXPECT_EQ(Key().ReadDword("Max Change"), 12000u);
 }
 
+// A stored flag value that cannot be read fails Apply before anything is written.
+TEST_F(ControlPageTest, UnreadableFlagsFailApplyBeforeAnyWrite)
+{
+    Configure();
+    Open();
+    Click(IDC_PAGE_DEBUG);
+    Select(IDC_PAGE_BAUD, "19200");
+    Key("Reject")["Flags"] = "not a number";
+    const Snapshot before = Stored();
+    LONG applied = 0;
+    EXPECT_TRUE(FAILED(site_->Page()->Apply(1, 0, &applied)));
+    EXPECT_EQ(applied, 0);
+    EXPECT_EQ(Stored(), before);
+}
+
 TEST_F(ControlPageTest, AnUnusedDispenserOnlyRecordsThatItIsOff)
 {
     Configure();
@@ -625,6 +640,63 @@ TEST_F(ControlPageTest, AFailedTestPayoutOffersAbortRetryAndIgnore)
     EXPECT_EQ(prompts_[1].text,
               "Тест выдачи купюр выполнен с ошибками (в контейнер \"Reject\" всего выдано купюр: 1 шт.)");
     EXPECT_EQ(device_.Truth().rejected2, 1u);
+}
+
+// Retry on the upper cassette runs it again and, when that succeeds, the test counts as
+// passed; a failing lower cassette offers a repeat and ends the test with errors.
+TEST_F(ControlPageTest, TestPayoutRetriesEachCassetteOnRequest)
+{
+    Configure();
+    Open();
+    device_.Fault("silent:1");
+    answers_ = {ButtonRetry};
+    Click(IDC_PAGE_TEST_PAYOUT);
+    ASSERT_EQ(prompts_.size(), 2u) << ::testing::PrintToString(PromptTexts());
+    EXPECT_THAT(prompts_[0].text, StartsWith("Ошибка теста выдачи купюр верхней кассеты:\r\n"));
+    EXPECT_EQ(prompts_[1].text,
+              "Тест выдачи купюр выполнен успешно (в контейнер \"Reject\" всего выдано купюр: 2 шт.)");
+    EXPECT_EQ(prompts_[1].style, MB_ICONINFORMATION);
+    EXPECT_EQ(device_.Truth().rejectBin, 2u);
+
+    device_.Fault("missing:2");
+    prompts_.clear();
+    answers_ = {ButtonRetry, ButtonCancel};
+    Click(IDC_PAGE_TEST_PAYOUT);
+    ASSERT_EQ(prompts_.size(), 3u) << ::testing::PrintToString(PromptTexts());
+    EXPECT_THAT(prompts_[0].text, StartsWith("Ошибка теста выдачи купюр нижней кассеты:\r\n"));
+    EXPECT_THAT(prompts_[1].text, StartsWith("Ошибка теста выдачи купюр нижней кассеты:\r\n"));
+    EXPECT_EQ(prompts_[2].text,
+              "Тест выдачи купюр выполнен с ошибками (в контейнер \"Reject\" всего выдано купюр: 1 шт.)");
+    EXPECT_EQ(prompts_[2].style, MB_ICONEXCLAMATION);
+    EXPECT_EQ(Key("Reject").ReadDword("Count"), 3u);
+    EXPECT_EQ(TextOf(IDC_PAGE_REJECT_SUMMARY), "3 шт.");
+    EXPECT_EQ(TextOf(IDC_PAGE_CASSETTE1_SUMMARY), "1000 руб. * 98 шт.");
+}
+
+// In debug mode no port is needed: purge and the test payout run without the device,
+// and Apply leaves the port settings as stored.
+TEST_F(ControlPageTest, DebugModeNeedsNoPort)
+{
+    Configure();
+    RegKey key = Key();
+    key["Debug"] = 1;
+    key.DeleteValue("Port");
+    key["Off"] = 1;
+    Open();
+    EXPECT_EQ(TextOf(IDC_PAGE_PORT), "");
+    EXPECT_TRUE(Enabled(IDC_PAGE_PURGE));
+    EXPECT_TRUE(Enabled(IDC_PAGE_TEST_PAYOUT));
+    // Debug mode asks the operator for the outcome instead of the device.
+    answers_ = {ButtonYes};
+    Click(IDC_PAGE_PURGE);
+    EXPECT_EQ(PromptTexts(), (Texts{"Прогон механизма диспенсера считаем успешным?",
+                                    "Прогон механизма диспенсера успешно выполнен"}));
+    EXPECT_EQ(device_.Truth().commands, 0u);
+
+    EXPECT_TRUE(Apply());
+    EXPECT_FALSE(Key().HasValue("Port"));
+    EXPECT_EQ(Key().ReadDword("Off"), 1u);
+    EXPECT_EQ(Key().ReadDword("Debug"), 1u);
 }
 
 TEST_F(ControlPageTest, ScreenshotsOfThePageForBothModels)

@@ -619,8 +619,10 @@ TEST_F(RejectSetupTest, RefusedLimitKeepsTheDialogOpenAndWritesNothing)
 TEST_F(RejectSetupTest, StoreFailureIsShownToTheOperator)
 {
     Key("Reject")["Flags"] = "not a number";
+    Key("Reject")["Count"] = 8;
     bool stayedOpen = false;
     EXPECT_FALSE(RunReject([&](const DialogView& view) {
+        view.Type(IDC_REJECT_COUNT, "0");
         view.Click(IDOK);
         stayedOpen = view.Open();
         view.Click(IDCANCEL);
@@ -629,6 +631,8 @@ TEST_F(RejectSetupTest, StoreFailureIsShownToTheOperator)
     ASSERT_EQ(prompts_.size(), 2u); // on opening and on Ok
     EXPECT_FALSE(prompts_[0].empty());
     EXPECT_EQ(prompts_[0], prompts_[1]);
+    // Nothing was written before the failure.
+    EXPECT_EQ(Key("Reject").ReadDword("Count"), 8u);
 }
 
 } // namespace
