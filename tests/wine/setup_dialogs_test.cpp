@@ -613,6 +613,22 @@ TEST_F(RejectSetupTest, RefusedLimitKeepsTheDialogOpenAndWritesNothing)
     EXPECT_TRUE(focused);
     EXPECT_EQ(reject.ReadDword("Count"), 8u);
     EXPECT_EQ(reject.ReadDword("Max Limit"), 50u);
+
+    // An emptied count is refused the same way, with the focus in the count.
+    prompts_.clear();
+    EXPECT_FALSE(RunReject([&](const DialogView& view) {
+        view.Type(IDC_REJECT_COUNT, "");
+        view.Type(IDC_REJECT_LIMIT, "70");
+        view.Click(IDOK);
+        stayedOpen = view.Open();
+        focused = view.HasFocus(IDC_REJECT_COUNT);
+        view.Click(IDCANCEL);
+    }));
+    EXPECT_EQ(prompts_, std::vector<std::string>{"Ошибка формата числа: Текст не является числом: \"\""});
+    EXPECT_TRUE(stayedOpen);
+    EXPECT_TRUE(focused);
+    EXPECT_EQ(reject.ReadDword("Count"), 8u);
+    EXPECT_EQ(reject.ReadDword("Max Limit"), 50u);
 }
 
 // A registry failure inside the dialog is shown, not only traced, and the dialog stays.
