@@ -18,6 +18,7 @@
 #include <gtest/gtest.h>
 
 #include <deque>
+#include <functional>
 #include <map>
 
 namespace {
@@ -125,6 +126,8 @@ protected:
         DispenserLogHandler::Release();
         previousHook_ = SetOperatorPromptHook([this](const OperatorPrompt& prompt) {
             prompts_.push_back(prompt);
+            if (onPrompt_)
+                onPrompt_(prompt);
             if (answers_.empty())
                 return CautiousButton(prompt.style);
             const int answer = answers_.front();
@@ -272,6 +275,7 @@ protected:
     HWND host_ = nullptr;
     TVXDK::Tallivox::ComPtr<TestSite> site_;
     std::deque<int> answers_;
+    std::function<void(const OperatorPrompt&)> onPrompt_; // runs while the box would be up
     std::vector<OperatorPrompt> prompts_;
     OperatorPromptHook previousHook_;
     std::map<std::string, RegData> savedPorts_;
@@ -586,6 +590,26 @@ TEST_F(ControlPageTest, LinkTestShowsVersionAndStatusOrOffersARepeat)
     for (const OperatorPrompt& prompt : prompts_)
         EXPECT_THAT(prompt.text, StartsWith("Ошибка опроса версии прошивки диспенсера:\r\n"));
     EXPECT_EQ(Key().ReadString("Port"), device_.PortName());
+}
+
+// The version read, a failing status query reports under its own heading, and Retry
+// starts the whole test again with the version.
+TEST_F(ControlPageTest, LinkTestReportsAFailedStatusQuery)
+{
+    Configure();
+    Open();
+    int versionBoxes = 0;
+    onPrompt_ = [&](const OperatorPrompt& prompt) {
+        if (prompt.text.rfind("Версия прошивки диспенсера: ", 0) == 0 && ++versionBoxes == 1)
+            device_.Fault("silent:1");
+    };
+    answers_ = {ButtonOk, ButtonRetry};
+    Click(IDC_PAGE_LINK_TEST);
+    ASSERT_EQ(prompts_.size(), 4u) << ::testing::PrintToString(PromptTexts());
+    EXPECT_THAT(prompts_[1].text, StartsWith("Ошибка опроса статуса диспенсера:\r\n"));
+    EXPECT_THAT(prompts_[2].text, StartsWith("Версия прошивки диспенсера: "));
+    EXPECT_THAT(prompts_[3].text, StartsWith("Статус диспенсера:\r\n"));
+    EXPECT_EQ(versionBoxes, 2);
 }
 
 TEST_F(ControlPageTest, PurgeReportsItsOutcome)
