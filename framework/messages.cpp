@@ -49,6 +49,11 @@ int AppMessage(const std::string& text, int style, WindowHandle owner, const std
     return Ask(OperatorPrompt{text, caption, style, owner});
 }
 
+int AppMessage(const OperatorPrompt& prompt)
+{
+    return Ask(prompt);
+}
+
 int ErrorMessage(const std::string& text, WindowHandle owner, const std::string& caption, int flags)
 {
     const int buttons = (flags & kErrorMessageRetry) != 0 ? kButtonsRetryCancel : kButtonsOk;
@@ -70,6 +75,11 @@ int CautiousButton(int style)
     default:
         return ButtonOk;
     }
+}
+
+int CautiousAnswer(const OperatorPrompt& prompt)
+{
+    return prompt.cautious != 0 ? prompt.cautious : CautiousButton(prompt.style);
 }
 
 void DebugMessage(const std::string& text)

@@ -32,6 +32,9 @@ struct OperatorPrompt {
     std::string caption;
     int style = 0; // a Windows message-box style number (buttons in the low 4 bits, icon in 0xF0)
     WindowHandle owner = nullptr;
+    // The answer that changes nothing, for the rare box whose usual cautious button
+    // acts (0: CautiousButton(style)). Used when nobody is there to answer.
+    int cautious = 0;
 };
 
 using OperatorPromptHook = std::function<int(const OperatorPrompt&)>;
@@ -42,12 +45,17 @@ OperatorPromptHook SetOperatorPromptHook(OperatorPromptHook hook);
 
 // A modal message box; returns the button pressed.
 int AppMessage(const std::string& text, int style, WindowHandle owner, const std::string& caption, int flags = 0);
+// The same for a prompt made by the caller (to name its cautious answer).
+int AppMessage(const OperatorPrompt& prompt);
 
 // A modal error box; with kErrorMessageRetry it offers Retry and Cancel (4 = repeat).
 int ErrorMessage(const std::string& text, WindowHandle owner, const std::string& caption, int flags = 0);
 
 // The most cautious button of a message-box style.
 int CautiousButton(int style);
+// The answer for a prompt nobody is there to answer: its own cautious answer, else
+// the style's.
+int CautiousAnswer(const OperatorPrompt& prompt);
 
 // A debugging trace line (the debugger's output on Windows, standard error on POSIX).
 void DebugMessage(const std::string& text);

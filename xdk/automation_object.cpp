@@ -71,6 +71,19 @@ void ClearPendingFailure()
     t_pending.reset();
 }
 
+void DiscardStaleFailure()
+{
+    t_pending.reset();
+    SetErrorInfo(0, nullptr);
+}
+
+ExceptionRecord::~ExceptionRecord()
+{
+    SysFreeString(record.bstrSource);
+    SysFreeString(record.bstrDescription);
+    SysFreeString(record.bstrHelpFile);
+}
+
 void FillExceptionRecord(EXCEPINFO& record, const Failure& failure)
 {
     record.wCode = failure.code;

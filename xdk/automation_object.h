@@ -38,9 +38,22 @@ HRESULT ComMethod(const std::function<void()>& body) noexcept;
 // The failure the last method of this thread left, taken once.
 bool TakePendingFailure(Failure& failure);
 void ClearPendingFailure();
+// After a call into the host succeeded: a failure a nested call of the host's into
+// the plug-in left on this thread (and the host handled) is stale, and must not turn
+// the method that is running into a failure.
+void DiscardStaleFailure();
 
 // Fills an exception record (texts allocated with SysAllocString).
 void FillExceptionRecord(EXCEPINFO& record, const Failure& failure);
+
+// An exception record of our own whose texts are freed with it.
+struct ExceptionRecord {
+    EXCEPINFO record{};
+    ExceptionRecord() = default;
+    ~ExceptionRecord();
+    ExceptionRecord(const ExceptionRecord&) = delete;
+    ExceptionRecord& operator=(const ExceptionRecord&) = delete;
+};
 
 // The type information of a host interface from the plug-in's embedded type library;
 // raises CoError on failure.
@@ -214,17 +227,22 @@ public:
     {
         SetErrorInfo(0, nullptr);
         Automation::ClearPendingFailure();
-        HRESULT outcome = IDispatchType<I>::Invoke(member, iid, locale, flags, parameters, result, exception,
+        // What the dispatcher itself would put in a record is dropped: the record is
+        // filled here, and the caller's other fields stay as the caller set them.
+        Automation::ExceptionRecord dispatched;
+        HRESULT outcome = IDispatchType<I>::Invoke(member, iid, locale, flags, parameters, result, &dispatched.record,
                                                    argumentError);
-        Automation::Failure failure;
-        if (Automation::TakePendingFailure(failure)) {
+        Automation::Failure pending;
+        const bool thrown = Automation::TakePendingFailure(pending);
+        if (thrown && FAILED(outcome)) {
             if (exception != nullptr)
-                Automation::FillExceptionRecord(*exception, failure);
+                Automation::FillExceptionRecord(*exception, pending);
             return DISP_E_EXCEPTION;
         }
         IErrorInfo* error = nullptr;
         if (GetErrorInfo(0, &error) == S_OK && error != nullptr) {
             if (exception != nullptr) {
+                Automation::Failure failure;
                 failure.code = static_cast<unsigned short>(outcome & 0xFFFF);
                 BSTR description = nullptr;
                 if (SUCCEEDED(error->GetDescription(&description)) && description != nullptr)
@@ -233,11 +251,19 @@ public:
                 DWORD context = 0;
                 if (SUCCEEDED(error->GetHelpContext(&context)))
                     failure.code = static_cast<unsigned short>(context);
-                failure.source = Automation::kSource;
                 Automation::FillExceptionRecord(*exception, failure);
             }
             error->Release();
-            outcome = DISP_E_EXCEPTION;
+            return DISP_E_EXCEPTION;
+        }
+        if (outcome == DISP_E_EXCEPTION && exception != nullptr && dispatched.record.bstrDescription != nullptr) {
+            // A failing method's error information, taken by the dispatcher into its record.
+            Automation::Failure failure;
+            failure.code = static_cast<unsigned short>(dispatched.record.dwHelpContext != 0
+                                                           ? dispatched.record.dwHelpContext
+                                                           : static_cast<DWORD>(dispatched.record.scode) & 0xFFFF);
+            failure.description = dispatched.record.bstrDescription;
+            Automation::FillExceptionRecord(*exception, failure);
         }
         return outcome;
     }

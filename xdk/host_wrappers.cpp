@@ -3,10 +3,19 @@
 #include "framework/exceptions.h"
 #include "framework/text_format.h"
 #include "framework/win32/co_string.h"
+#include "xdk/automation_object.h"
 
 namespace TVXDK::Tallivox {
 
 namespace {
+
+// A call into the host: a failure raises CoError; after a success, a failure that a
+// nested call of the host's into the plug-in left on this thread is stale.
+void HostCall(HRESULT result, int line)
+{
+    CoCallEx(result, "xdk", __FILE_NAME__, line);
+    Automation::DiscardStaleFailure();
+}
 
 template <class I>
 ComPtr<I> Query(IUnknown* object, const char* file, int line)
@@ -29,7 +38,7 @@ std::string TVSession::GetValue(const std::string& name)
 {
     const CoString wideName(name);
     CoString text;
-    CoCallEx(session_->GetVariable(wideName.Get(), text.Receive()), "xdk", __FILE_NAME__, __LINE__);
+    HostCall(session_->GetVariable(wideName.Get(), text.Receive()), __LINE__);
     return newstr(text);
 }
 
@@ -37,12 +46,12 @@ void TVSession::SetValue(const std::string& name, const std::string& text)
 {
     const CoString wideName(name);
     const CoString wideText(text);
-    CoCallEx(session_->SetVariable(wideName.Get(), wideText.Get()), "xdk", __FILE_NAME__, __LINE__);
+    HostCall(session_->SetVariable(wideName.Get(), wideText.Get()), __LINE__);
 }
 
 void TVSession::AddExtender(ITallivoxSessionExtender* extender)
 {
-    CoCallEx(session_->AddExtender(extender), "xdk", __FILE_NAME__, __LINE__);
+    HostCall(session_->AddExtender(extender), __LINE__);
 }
 
 TVTerminal TVTerminal::FromUnknown(IUnknown* terminal)
@@ -53,13 +62,12 @@ TVTerminal TVTerminal::FromUnknown(IUnknown* terminal)
 void TVTerminal::SetDeviceFailed(const std::string& device, bool failed)
 {
     const CoString wideDevice(device);
-    CoCallEx(terminal_->SetDeviceFailed(wideDevice.Get(), failed ? VARIANT_TRUE : VARIANT_FALSE), "xdk",
-             __FILE_NAME__, __LINE__);
+    HostCall(terminal_->SetDeviceFailed(wideDevice.Get(), failed ? VARIANT_TRUE : VARIANT_FALSE), __LINE__);
 }
 
 void TVTerminal::AddExtender(ITallivoxTerminalExtender* extender)
 {
-    CoCallEx(terminal_->AddExtender(extender), "xdk", __FILE_NAME__, __LINE__);
+    HostCall(terminal_->AddExtender(extender), __LINE__);
 }
 
 TVClient::TVClient(IUnknown* client) : client_(Query<ITallivoxClient>(client, __FILE_NAME__, __LINE__)) {}
@@ -67,21 +75,21 @@ TVClient::TVClient(IUnknown* client) : client_(Query<ITallivoxClient>(client, __
 TVSession TVClient::GetSession()
 {
     ComPtr<ITallivoxSession> session;
-    CoCallEx(client_->GetSession(session.Receive()), "xdk", __FILE_NAME__, __LINE__);
+    HostCall(client_->GetSession(session.Receive()), __LINE__);
     return TVSession(session);
 }
 
 TVTerminal TVClient::GetTerminal()
 {
     ComPtr<ITallivoxTerminal> terminal;
-    CoCallEx(client_->GetTerminal(terminal.Receive()), "xdk", __FILE_NAME__, __LINE__);
+    HostCall(client_->GetTerminal(terminal.Receive()), __LINE__);
     return TVTerminal(terminal);
 }
 
 ComPtr<ITallivoxApplication> TVClient::GetApplication()
 {
     ComPtr<ITallivoxApplication> application;
-    CoCallEx(client_->GetApplication(application.Receive()), "xdk", __FILE_NAME__, __LINE__);
+    HostCall(client_->GetApplication(application.Receive()), __LINE__);
     return application;
 }
 
@@ -91,9 +99,9 @@ std::string TVClient::Describe()
     CoString name;
     CoString version;
     ULONG build = 0;
-    CoCallEx(application->GetName(name.Receive()), "xdk", __FILE_NAME__, __LINE__);
-    CoCallEx(application->GetVersion(version.Receive()), "xdk", __FILE_NAME__, __LINE__);
-    CoCallEx(application->GetBuild(&build), "xdk", __FILE_NAME__, __LINE__);
+    HostCall(application->GetName(name.Receive()), __LINE__);
+    HostCall(application->GetVersion(version.Receive()), __LINE__);
+    HostCall(application->GetBuild(&build), __LINE__);
     // An empty part still adds its blank.
     std::string text = newstr(name);
     text += " ";

@@ -152,9 +152,11 @@ bool ScenarioThread::DoDispense()
                                                         DispenserControl::Cassette(settings, c + 1).GetDenomination(),
                                                         c + 1);
                     Say(AppLog::Info, "%s: %s", name_.c_str(), text.c_str());
+                    // Cancel here counts a rejected note: without an operator the
+                    // answer is No, and any answer but Yes or Cancel stops as No does.
                     const int answer =
-                        Ask(text + "\r\nРезультат считаем успешным?\r\n(Отмена - Reject)", 35);
-                    if (answer == ButtonNo) {
+                        Ask(text + "\r\nРезультат считаем успешным?\r\n(Отмена - Reject)", 35, ButtonNo);
+                    if (answer != ButtonYes && answer != ButtonCancel) {
                         request_.AddError("Выдача купюр прервана пользователем (отладочный режим)");
                         break;
                     }

@@ -24,9 +24,9 @@ void ScenarioThread::Say(int category, const char* format, ...)
     request_.TraceLog().WriteText(category, text);
 }
 
-int ScenarioThread::Ask(const std::string& text, int style)
+int ScenarioThread::Ask(const std::string& text, int style, int cautious)
 {
-    return AppMessage(text, style, dialog_, kDebugTitle);
+    return AppMessage(OperatorPrompt{text, kDebugTitle, style, dialog_, cautious});
 }
 
 bool ScenarioThread::AskOperator(const std::string& text)

@@ -39,7 +39,7 @@ private:
     void Say(int category, const char* format, ...) ORVANE_PRINTF(3, 4);
     // Yes (6) or not, asked in a debug-mode box owned by the dialog.
     bool AskOperator(const std::string& text);
-    int Ask(const std::string& text, int style);
+    int Ask(const std::string& text, int style, int cautious = 0);
     // Raises "%s: операция прервана" when the operation was cancelled.
     void StopIfCancelled();
     void CheckEnabled(const DispenserControl::Settings& settings);

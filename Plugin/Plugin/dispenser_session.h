@@ -9,6 +9,7 @@
 #include "platform_types.h"
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -26,8 +27,9 @@ public:
     virtual void SetFailed(bool failed) = 0;
     // Tells the host's terminal that the device "Dispenser" failed or works.
     virtual void ReportFailure(bool failed) = 0;
-    // The host's current session (for the terminal's counter set-up).
-    virtual SessionVariables& CurrentSession() = 0;
+    // Runs `use` with the host's current session (for the terminal's counter set-up);
+    // the session is held only for that time.
+    virtual void WithCurrentSession(const std::function<void(SessionVariables&)>& use) = 0;
     // The owner of the operations' dialogs.
     virtual WindowHandle MainWindow() const = 0;
 };
@@ -95,6 +97,7 @@ public:
 
 private:
     void Setup();
+    void Setup(SessionVariables& session);
     void Check(DeviceStateSink& terminal);
 
     PluginContext* context_;

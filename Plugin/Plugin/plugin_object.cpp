@@ -18,9 +18,6 @@ void Inform(const char* text)
         log->WriteText(AppLog::Info, text);
 }
 
-// The session of the call on this thread (the context hands out a reference).
-thread_local std::optional<TVXDK::Tallivox::TVSession> t_currentSession;
-
 } // namespace
 
 Plugin::Plugin(ITypeInfo* typeInfo)
@@ -78,10 +75,10 @@ void Plugin::ReportFailure(bool failed)
     Client().GetTerminal().SetDeviceFailed("Dispenser", failed);
 }
 
-SessionVariables& Plugin::CurrentSession()
+void Plugin::WithCurrentSession(const std::function<void(SessionVariables&)>& use)
 {
-    t_currentSession.emplace(Client().GetSession());
-    return *t_currentSession;
+    TVXDK::Tallivox::TVSession session = Client().GetSession();
+    use(session);
 }
 
 WindowHandle Plugin::MainWindow() const

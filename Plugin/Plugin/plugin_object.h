@@ -35,7 +35,7 @@ public:
     bool IsFailed() const override { return failed_.load(); }
     void SetFailed(bool failed) override;
     void ReportFailure(bool failed) override;
-    SessionVariables& CurrentSession() override;
+    void WithCurrentSession(const std::function<void(SessionVariables&)>& use) override;
     WindowHandle MainWindow() const override;
 
     std::string DescribeHost();

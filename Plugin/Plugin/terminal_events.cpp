@@ -41,9 +41,12 @@ void TerminalEvents::OnDeviceState(const std::string& device, bool failed)
 
 void TerminalEvents::Setup()
 {
-    if (context_ == nullptr)
-        return;
-    SessionVariables& session = context_->CurrentSession();
+    if (context_ != nullptr)
+        context_->WithCurrentSession([this](SessionVariables& session) { Setup(session); });
+}
+
+void TerminalEvents::Setup(SessionVariables& session)
+{
     ClearResult(&session);
     try {
         DispenserControl::Settings store(true);

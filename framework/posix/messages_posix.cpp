@@ -4,7 +4,7 @@
 
 int ShowPlatformMessageBox(const OperatorPrompt& prompt)
 {
-    const int answer = CautiousButton(prompt.style);
+    const int answer = CautiousAnswer(prompt);
     std::fprintf(stderr, "[%s] %s (no operator: answered %d)\n", prompt.caption.c_str(), prompt.text.c_str(), answer);
     return answer;
 }

@@ -4,6 +4,7 @@
 #include "xdk/automation_object.h"
 
 #include "framework/exceptions.h"
+#include "xdk/host_wrappers.h"
 
 #include <gtest/gtest.h>
 
@@ -189,6 +190,54 @@ TEST_F(AutomationTest, DirectCallsGetAResultAndErrorInformation)
     SysFreeString(description);
     error->Release();
     Automation::ClearPendingFailure();
+    object->Release();
+}
+
+// A host terminal that, like a real host, reports a device state to the plug-in's
+// extender by a direct call and carries on when that call fails.
+class SwallowingTerminal final : public TallivoxObject2<ITallivoxTerminal> {
+public:
+    explicit SwallowingTerminal(ITypeInfo* typeInfo) : TallivoxObject2<ITallivoxTerminal>(typeInfo) {}
+    HRESULT STDMETHODCALLTYPE SetDeviceFailed(BSTR, VARIANT_BOOL) override
+    {
+        nested = Automation::ComMethod([] { throw OVAppException("расширение не ответило"); });
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE AddExtender(ITallivoxTerminalExtender*) override { return S_OK; }
+    HRESULT nested = S_OK;
+};
+
+// A method that completed (notes paid, say) stays a success even when a nested call of
+// the host's into the plug-in failed and the host handled that failure itself.
+TEST_F(AutomationTest, AFailureTheHostHandledDoesNotFailTheCallingMethod)
+{
+    auto* terminal = new SwallowingTerminal(Automation::GetTallivexTypeInfo(__uuidof(ITallivoxTerminal)).Get());
+    TestObject* object = Make([terminal] {
+        TVXDK::Tallivox::TVTerminal(TVXDK::Tallivox::ComPtr<ITallivoxTerminal>(terminal, true)).SetDeviceFailed("Dispenser",
+                                                                                                         true);
+    });
+    InvokeResult call;
+    CallInit(object, call);
+    EXPECT_EQ(static_cast<unsigned long>(terminal->nested), 0x80020009ul);
+    EXPECT_EQ(call.result, S_OK);
+    EXPECT_EQ(call.record.bstrDescription, nullptr);
+    object->Release();
+    terminal->Release();
+}
+
+// Only the source, description and codes are filled; the caller's other fields stay.
+TEST_F(AutomationTest, AFailureLeavesTheCallersOtherRecordFields)
+{
+    TestObject* object = Make([] { throw OVAppException("нет связи"); });
+    InvokeResult call;
+    call.record.dwHelpContext = 7;
+    call.record.wReserved = 5;
+    CallInit(object, call);
+    EXPECT_EQ(static_cast<unsigned long>(call.result), 0x80020009ul);
+    EXPECT_EQ(call.Description(), L"нет связи");
+    EXPECT_EQ(call.record.dwHelpContext, 7u);
+    EXPECT_EQ(call.record.wReserved, 5);
+    EXPECT_EQ(call.record.bstrHelpFile, nullptr);
     object->Release();
 }
 

@@ -147,7 +147,7 @@ std::string OperatorConsole::ButtonName(int button)
 int OperatorConsole::Ask(const OperatorPrompt& prompt)
 {
     std::lock_guard lock(askMutex_);
-    const int cautious = CautiousButton(prompt.style);
+    const int cautious = CautiousAnswer(prompt);
     const std::string heading = prompt.caption.empty() ? "Question" : prompt.caption;
     console_.Error("? " + heading + ":", Tone::Strong);
     console_.Error(Indented(prompt.text));

@@ -37,7 +37,7 @@ public:
         current->SetBool("Dispenser.Failed", value);
     }
     void ReportFailure(bool value) override { reports.push_back(value); }
-    SessionVariables& CurrentSession() override { return *current; }
+    void WithCurrentSession(const std::function<void(SessionVariables&)>& use) override { use(*current); }
     WindowHandle MainWindow() const override { return nullptr; }
 
     bool failed = false;

@@ -417,6 +417,37 @@ TEST_F(ScenarioTest, DebugModeNoStopsAtOnceAndSucceeds)
     EXPECT_EQ(device_->Truth().framesIn, 0u);
 }
 
+// Nobody to answer, or an answer the box does not offer (a box that could not be
+// shown): the payout stops as on No. Cancel would count a rejected note each time and
+// never end.
+TEST_F(ScenarioTest, DebugModeWithoutAnAnswerStopsAsOnNo)
+{
+    SetUpDevice();
+    MainKey()["Debug"] = 1;
+    {
+        int asked = 0;
+        const OperatorPromptHook previous = SetOperatorPromptHook([&](const OperatorPrompt& prompt) {
+            ++asked;
+            return CautiousAnswer(prompt);
+        });
+        const Payout payout = Dispense(3, 1);
+        SetOperatorPromptHook(previous);
+        EXPECT_TRUE(payout.result);
+        EXPECT_EQ(payout.dispensed1 + payout.dispensed2 + payout.rejected1 + payout.rejected2, 0u);
+        EXPECT_EQ(payout.errors, Texts{"Выдача купюр прервана пользователем (отладочный режим)"});
+        EXPECT_EQ(asked, 1);
+    }
+    {
+        ScriptedOperator answers({ButtonYes, 0});
+        const Payout payout = Dispense(3, 1);
+        EXPECT_EQ(payout.dispensed1, 1u);
+        EXPECT_EQ(payout.rejected1 + payout.rejected2, 0u);
+        EXPECT_EQ(answers.asked.size(), 2u);
+    }
+    EXPECT_EQ(CassetteCount(1), 199u);
+    EXPECT_EQ(RejectCount(), 0u);
+}
+
 // ---- Outputs, cancel, port -------------------------------------------------------
 
 TEST_F(ScenarioTest, NullOutputsOnlySkipTheOutputs)

@@ -50,6 +50,10 @@ TEST(Messages, CautiousButtonNeverConfirms)
     EXPECT_EQ(CautiousButton(274), ButtonAbort);    // Abort/Retry/Ignore
     EXPECT_EQ(CautiousButton(305), ButtonCancel);   // OK/Cancel
     EXPECT_EQ(CautiousButton(0x15), ButtonCancel);  // Retry/Cancel
+
+    // A box whose Cancel acts names its own cautious answer.
+    EXPECT_EQ(CautiousAnswer(OperatorPrompt{"?", "", 35, nullptr, ButtonNo}), ButtonNo);
+    EXPECT_EQ(CautiousAnswer(OperatorPrompt{"?", "", 35, nullptr}), ButtonCancel);
 }
 
 TEST(Messages, DebugMessagesGoToTheHook)
