@@ -19,11 +19,6 @@ namespace {
 
 constexpr std::uint32_t kMaxNotesPerCommand = 60;
 
-std::uint32_t OperationValue(const char* name, std::uint32_t fallback)
-{
-    const RegKey key(RegistryRoot::LocalMachine, DispenserControl::kSettingsKey, false, RegAccessRead);
-    return key.ReadDword(name, fallback);
-}
 
 // Per cassette (index 0: #1 upper, 1: #2 lower).
 struct Totals {
@@ -118,6 +113,8 @@ bool ScenarioThread::DoDispense()
                                                       "максимальное ограничение: %u шт.)",
                                                       reject.GetCount(), rejectLimit.GetValue()));
             }
+
+            CheckCounterStore(totals.requested[0] > 0, totals.requested[1] > 0);
 
             DispenserPort port(&request_.TraceLog(), request_.Errors(), &settings);
             const bool debug = settings.IsDebug();

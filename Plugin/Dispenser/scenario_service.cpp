@@ -16,12 +16,6 @@ bool IsLcdm2000(const DispenserControl::Settings& settings)
     return EqualsNoCase(settings.GetDevice(), "LCDM-2000");
 }
 
-// A DWORD of the dispenser key, or `fallback` when it does not exist.
-std::uint32_t OperationValue(const char* name, std::uint32_t fallback)
-{
-    const RegKey key(RegistryRoot::LocalMachine, DispenserControl::kSettingsKey, false, RegAccessRead);
-    return key.ReadDword(name, fallback);
-}
 
 void WriteStatusLine(AppLog& log, const std::string& name, const DispenserStatusInfo& status)
 {
@@ -186,6 +180,8 @@ bool ScenarioThread::DoTestReject()
                                               "предполагается в контейнере %u шт., максимальное ограничение: %u шт.)",
                                               1u, inBin, rejectLimit.GetValue()));
     }
+
+    CheckCounterStore(number == 1, number == 2);
 
     std::uint32_t rejected = 0;
     std::uint8_t errorCode = 0;

@@ -121,4 +121,28 @@ bool ScenarioThread::ExecuteQuery(DispenserQuery& query, bool collectErrors)
     throw OVAppException(failure);
 }
 
+std::uint32_t ScenarioThread::OperationValue(const char* name, std::uint32_t fallback)
+{
+    const RegKey key(RegistryRoot::LocalMachine, DispenserControl::kSettingsKey, false, RegAccessRead);
+    return key.ReadDword(name, fallback);
+}
+
+void ScenarioThread::CheckCounterStore(bool cassette1, bool cassette2)
+{
+    DispenserControl::Settings writable(true, request_.Override());
+    for (const char* name : {"RejectFactor", "Reset on Bill-End", "MaxDispense"})
+        static_cast<void>(OperationValue(name, 1));
+    DispenserControl::Reject reject(writable);
+    if (reject.IsCounted())
+        static_cast<void>(reject.GetCount());
+    const bool used[2] = {cassette1, cassette2};
+    for (int c = 0; c < 2; ++c) {
+        if (!used[c])
+            continue;
+        DispenserControl::Cassette cassette(writable, c + 1);
+        if (cassette.IsCounted())
+            static_cast<void>(cassette.GetCount());
+    }
+}
+
 } // namespace DispenserScenario

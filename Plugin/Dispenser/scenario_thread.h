@@ -43,6 +43,13 @@ private:
     // Raises "%s: операция прервана" when the operation was cancelled.
     void StopIfCancelled();
     void CheckEnabled(const DispenserControl::Settings& settings);
+    // A DWORD of the dispenser key ("MaxDispense", "RejectFactor", ...), or `fallback`
+    // when it does not exist.
+    static std::uint32_t OperationValue(const char* name, std::uint32_t fallback);
+    // Before any note moves: the store of the counters opens for writing and every
+    // value the bookkeeping reads can be read, so that no such failure comes after
+    // notes have left the device and loses their count.
+    void CheckCounterStore(bool cassette1, bool cassette2);
 
     Request& request_;
     WindowHandle dialog_;

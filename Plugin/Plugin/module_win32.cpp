@@ -21,12 +21,17 @@ IID ParseClassId(const char* text)
 }
 
 // The error box of a failed load or install, captioned with the host's program name.
-void ReportModuleError(const char* what, const char* unknownWhat, const std::string* reason)
+// Called from the entries' handlers: nothing may leave it.
+void ReportModuleError(const char* what, const char* unknownWhat, const std::string* reason) noexcept
 {
-    const std::string module = GetModuleFileNameA(g_module);
-    const std::string text = reason != nullptr ? std::string(what) + "\"" + module + "\": " + *reason
-                                               : std::string(unknownWhat) + "\"" + module + "\"";
-    ErrorMessage(text, nullptr, GetFileName(GetModuleFileNameA(nullptr)), 0);
+    try {
+        const std::string module = GetModuleFileNameA(g_module);
+        const std::string text = reason != nullptr ? std::string(what) + "\"" + module + "\": " + *reason
+                                                   : std::string(unknownWhat) + "\"" + module + "\"";
+        ErrorMessage(text, nullptr, GetFileName(GetModuleFileNameA(nullptr)), 0);
+    } catch (...) {
+        // Out of memory or no module name: the entry's result still tells of the failure.
+    }
 }
 
 template <class Factory>

@@ -509,6 +509,29 @@ TEST_F(ScenarioTest, BusyPortFailsBeforeAnyNoteMoves)
     ExpectAccounted(before, payout);
 }
 
+// A value the passes read or write that cannot be read would fail only after the
+// first notes left the device, losing their count: it fails the payout first.
+TEST_F(ScenarioTest, UnreadableCounterValuesFailBeforeAnyNoteMoves)
+{
+    SetUpDevice();
+    struct Case {
+        const char* key;
+        const char* value;
+    };
+    for (const Case& bad : {Case{"", "RejectFactor"}, Case{"", "Reset on Bill-End"}, Case{"Reject", "Count"}}) {
+        SCOPED_TRACE(bad.value);
+        RegKey key = *bad.key == '\0' ? MainKey() : SubKey(bad.key);
+        const Ledger before = TakeLedger();
+        key[bad.value] = "1"; // text where a number belongs
+        const Payout payout = Dispense(3, 1);
+        EXPECT_FALSE(payout.result);
+        EXPECT_EQ(payout.dispensed1 + payout.dispensed2, 0u);
+        EXPECT_EQ(device_->Truth().framesIn, before.truth.framesIn);
+        EXPECT_EQ(CassetteCount(1), before.cassette[0]);
+        key[bad.value] = 0;
+    }
+}
+
 // ---- Counters ----------------------------------------------------------------
 
 TEST_F(ScenarioTest, UncountedUnitsStillHaveTheirJournalRecords)

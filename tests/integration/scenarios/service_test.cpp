@@ -223,6 +223,20 @@ TEST_F(ServiceOperations, TestRejectWeighsByRejectFactor)
     EXPECT_EQ(JournalOf("REJECT").back(), "11\tREJECT\t4294967295\t;диспенсер забраковал купюр: 4294967295 шт.");
 }
 
+// An unreadable value of the bookkeeping fails the test before the note moves: after
+// it, the note would be in the bin but in no counter.
+TEST_F(ServiceOperations, TestRejectWithAnUnreadableFactorMovesNothing)
+{
+    SetUpDevice("LCDM-2000", 100, 100);
+    MainKey()["RejectFactor"] = "3";
+    const Ledger before = TakeLedger();
+    const TestRun run = TestReject(2);
+    EXPECT_FALSE(run.result);
+    EXPECT_EQ(run.rejected, 0u);
+    EXPECT_EQ(device_->Truth().framesIn, before.truth.framesIn);
+    EXPECT_EQ(CassetteCount(2), 100u);
+}
+
 TEST_F(ServiceOperations, TestRejectThatTheDeviceRefusesFails)
 {
     SetUpDevice("LCDM-2000", 100, 100);
