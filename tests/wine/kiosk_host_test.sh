@@ -9,6 +9,7 @@
 #   NAME.expected  the expected output (KIOSK_HOST_UPDATE_EXPECTED=1 writes it instead)
 #   NAME.reg       optional: registry values imported over default.reg
 #   NAME.sim       optional: simulator control commands sent first, one per line
+#   NAME.trace     optional: its presence adds the trace log's ERROR lines to the output
 set -euo pipefail
 
 script=$1
@@ -83,7 +84,14 @@ status=0
     [ -f "$journal" ] || continue
     awk -F'\t' '{ print "journal: " $2 " " $3 " " $4 }' "$journal"
   done
-} >"$actual"
+  # The trace log's errors without their time, for sessions that ask for them.
+  if [ -f "$folder/$name.trace" ]; then
+    for trace in "$root"/Logs/Dispenser/DebugLog*.txt; do
+      [ -f "$trace" ] || continue
+      tr -d '\r' <"$trace" | sed -nE 's/^[0-9-]+ [0-9:.]+ ERROR +(.*)$/trace: ERROR \1/p'
+    done
+  fi
+} | sed -E 's/(\.(cpp|h)"):[0-9]+/\1:LINE/g' >"$actual" # source lines change with every edit
 rm -f "$actual.raw"
 
 if [ "${KIOSK_HOST_UPDATE_EXPECTED:-}" = 1 ]; then

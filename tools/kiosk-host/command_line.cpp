@@ -93,6 +93,9 @@ private:
         case OptionId::AppBuild:
             settings.application.build = ParseBuild(text);
             break;
+        case OptionId::RefuseTerminalExtenders:
+            settings.refuseTerminalExtenders = true;
+            break;
         case OptionId::Script:
             RunScript(text, scriptFolder);
             break;

@@ -42,6 +42,7 @@ struct HostSettings {
     std::string pluginPath;              // empty: DispenserPlugin.dll beside the program
     std::optional<std::string> rootPath; // --root: written before anything else
     bool install = false;                // --install: the installer entry runs first
+    bool refuseTerminalExtenders = false; // the terminal's AddExtender fails
     ApplicationInfo application;
 };
 

@@ -19,6 +19,8 @@ constexpr std::array kOptions = {
                "the application's version (default 3.5)"},
     OptionEntry{OptionId::AppBuild, "app-build", ArgumentUse::Required, "N",
                "the application's build number (default 1200)"},
+    OptionEntry{OptionId::RefuseTerminalExtenders, "refuse-terminal-extenders", ArgumentUse::None, "",
+               "the terminal refuses AddExtender (E_FAIL), as a host that cannot take them"},
     OptionEntry{OptionId::Script, "script", ArgumentUse::Required, "FILE",
                "the commands of FILE, one per line, in place"},
     OptionEntry{OptionId::Start, "start", ArgumentUse::None, "",
@@ -55,11 +57,11 @@ constexpr std::string_view kHelpHead =
 
 constexpr std::string_view kHelpTail =
     "\n"
-    "Settings (--plugin, --install, --root, --app-*) hold for the whole run; --root and\n"
-    "--install are carried out before the first command. The other commands run in the\n"
-    "order given. The plug-in object is created and started (Init) before the first\n"
-    "command that calls the plug-in (--start, --prepare, --event, --terminal-event,\n"
-    "--device-state), with the binding in force at that point.\n"
+    "Settings (--plugin, --install, --root, --app-*, --refuse-terminal-extenders) hold\n"
+    "for the whole run; --root and --install are carried out before the first command.\n"
+    "The other commands run in the order given. The plug-in object is created and\n"
+    "started (Init) before the first command that calls the plug-in (--start, --prepare,\n"
+    "--event, --terminal-event, --device-state), with the binding in force at that point.\n"
     "\n"
     "The control commands (--control*) create the control plug-in and show its pages in\n"
     "a property sheet; the page calls go with the binding in force. Unattended, message\n"

@@ -14,6 +14,7 @@ enum class OptionId {
     AppName,
     AppVersion,
     AppBuild,
+    RefuseTerminalExtenders,
     Script,
     // Commands, carried out in order.
     Start,

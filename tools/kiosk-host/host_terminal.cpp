@@ -21,6 +21,8 @@ HRESULT STDMETHODCALLTYPE HostTerminal::AddExtender(ITallivoxTerminalExtender* e
 {
     if (extender == nullptr)
         return E_POINTER;
+    if (refuse_)
+        return E_FAIL;
     return GuardedMethod([&] {
         extenders_.emplace_back(extender);
         return S_OK;

@@ -19,8 +19,10 @@ public:
     // Prints the state and reports it to every registered extender (OnDeviceState).
     // An extender's failure is the extender's: the caller of SetDeviceFailed gets S_OK.
     HRESULT STDMETHODCALLTYPE SetDeviceFailed(BSTR device, VARIANT_BOOL failed) override;
-    // Keeps a reference to the extender until ReleaseExtenders.
+    // Keeps a reference to the extender until ReleaseExtenders; E_FAIL when refusing.
     HRESULT STDMETHODCALLTYPE AddExtender(ITallivoxTerminalExtender* extender) override;
+    // A host that cannot take terminal extenders (to test a plug-in's start-up failure).
+    void RefuseExtenders() { refuse_ = true; }
 
     // The host's own report of a device state: the same as SetDeviceFailed.
     void ReportDeviceState(const std::string& device, bool failed);
@@ -31,4 +33,5 @@ public:
 private:
     std::shared_ptr<PluginCaller> caller_;
     std::vector<Extender> extenders_;
+    bool refuse_ = false;
 };

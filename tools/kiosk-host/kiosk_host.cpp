@@ -30,6 +30,8 @@ KioskHost::KioskHost(HostSettings settings)
 {
     if (settings_.pluginPath.empty())
         settings_.pluginPath = DefaultPluginPath();
+    if (settings_.refuseTerminalExtenders)
+        terminal_->RefuseExtenders();
 }
 
 KioskHost::~KioskHost()
