@@ -4,6 +4,8 @@
 #include "framework/win32/unique_handle.h"
 #include "framework/win32/wide_text.h"
 
+#include <sddl.h>
+
 #include <cstring>
 #include <cwchar>
 #include <vector>
@@ -68,12 +70,36 @@ std::string JoinKeyPath(const std::string& parent, const std::string& child)
     return parent + "\\" + child;
 }
 
-// Windows keeps a named mutex per session; every counter update of every process takes it.
-constexpr wchar_t kUpdateMutexName[] = L"Local\\Orvane.Tallivox.Dispenser.RegistryUpdate";
+// Every counter update of every process takes this mutex. It is global, not per logon
+// session: a kiosk host running as a service and a control application on the
+// operator's desktop write the same counters.
+constexpr wchar_t kUpdateMutexName[] = L"Global\\Orvane.Tallivox.Dispenser.RegistryUpdate";
+// Full access for the system and administrators; waiting on it and releasing it for
+// everyone, so that whichever process makes it first, every other one can take it.
+constexpr wchar_t kUpdateMutexAccess[] = L"D:(A;;GA;;;SY)(A;;GA;;;BA)(A;;0x00100001;;;WD)";
+
+struct LocalMemoryTraits {
+    using Type = PSECURITY_DESCRIPTOR;
+    static Type Invalid() noexcept { return nullptr; }
+    static void Close(Type memory) noexcept { LocalFree(memory); }
+};
+
+HANDLE OpenUpdateMutex()
+{
+    UniqueHandle<LocalMemoryTraits> descriptor;
+    if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(kUpdateMutexAccess, SDDL_REVISION_1,
+                                                              descriptor.Receive(), nullptr))
+        THROW_LAST_SYSTEM_ERROR();
+    SECURITY_ATTRIBUTES attributes{sizeof attributes, descriptor.Get(), FALSE};
+    HANDLE mutex = CreateMutexW(&attributes, FALSE, kUpdateMutexName);
+    if (mutex == nullptr && GetLastError() == ERROR_ACCESS_DENIED)
+        mutex = OpenMutexW(SYNCHRONIZE | MUTEX_MODIFY_STATE, FALSE, kUpdateMutexName);
+    return mutex;
+}
 
 class UpdateLock {
 public:
-    UpdateLock() : mutex_(CreateMutexW(nullptr, FALSE, kUpdateMutexName))
+    UpdateLock() : mutex_(OpenUpdateMutex())
     {
         if (!mutex_)
             THROW_LAST_SYSTEM_ERROR();
