@@ -77,6 +77,12 @@ void DiscardStaleFailure()
     SetErrorInfo(0, nullptr);
 }
 
+void CheckHostCall(HRESULT result, const char* file, int line)
+{
+    CoCallEx(result, "xdk", file, line);
+    DiscardStaleFailure();
+}
+
 ExceptionRecord::~ExceptionRecord()
 {
     SysFreeString(record.bstrSource);

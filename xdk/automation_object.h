@@ -42,6 +42,9 @@ void ClearPendingFailure();
 // the plug-in left on this thread (and the host handled) is stale, and must not turn
 // the method that is running into a failure.
 void DiscardStaleFailure();
+// Checks the result of a call into the host: a failure raises CoError; a success
+// discards a stale failure (above). Every call into the host goes through it.
+void CheckHostCall(HRESULT result, const char* file, int line);
 
 // Fills an exception record (texts allocated with SysAllocString).
 void FillExceptionRecord(EXCEPINFO& record, const Failure& failure);
@@ -256,13 +259,15 @@ public:
             error->Release();
             return DISP_E_EXCEPTION;
         }
-        if (outcome == DISP_E_EXCEPTION && exception != nullptr && dispatched.record.bstrDescription != nullptr) {
-            // A failing method's error information, taken by the dispatcher into its record.
+        if (outcome == DISP_E_EXCEPTION && exception != nullptr) {
+            // A failing method's error information, taken by the dispatcher into its record
+            // (a failure without any leaves the description empty).
             Automation::Failure failure;
             failure.code = static_cast<unsigned short>(dispatched.record.dwHelpContext != 0
                                                            ? dispatched.record.dwHelpContext
                                                            : static_cast<DWORD>(dispatched.record.scode) & 0xFFFF);
-            failure.description = dispatched.record.bstrDescription;
+            if (dispatched.record.bstrDescription != nullptr)
+                failure.description = dispatched.record.bstrDescription;
             Automation::FillExceptionRecord(*exception, failure);
         }
         return outcome;

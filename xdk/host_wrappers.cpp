@@ -9,12 +9,9 @@ namespace TVXDK::Tallivox {
 
 namespace {
 
-// A call into the host: a failure raises CoError; after a success, a failure that a
-// nested call of the host's into the plug-in left on this thread is stale.
 void HostCall(HRESULT result, int line)
 {
-    CoCallEx(result, "xdk", __FILE_NAME__, line);
-    Automation::DiscardStaleFailure();
+    Automation::CheckHostCall(result, __FILE_NAME__, line);
 }
 
 template <class I>

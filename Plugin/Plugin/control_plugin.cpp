@@ -21,7 +21,8 @@ HRESULT STDMETHODCALLTYPE ControlPlugin::CreatePages(IUnknown* siteObject)
                                                                   false);
         const CoString modulePath(GetModuleFileNameA(OwnModuleHandle()));
         const CoString templateName(std::string("DispenserControlPage"));
-        CoCallEx(site->AddPage(page.Get(), modulePath.Get(), templateName.Get()), "Plugin", __FILE_NAME__, __LINE__);
+        Automation::CheckHostCall(site->AddPage(page.Get(), modulePath.Get(), templateName.Get()), __FILE_NAME__,
+                                  __LINE__);
     });
 }
 

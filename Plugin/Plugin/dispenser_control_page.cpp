@@ -245,8 +245,8 @@ void DispenserControlPage::MarkModified()
     if (loading_)
         return;
     if (ITallivoxControlSite* site = Site())
-        CoCallEx(site->SetModified(static_cast<LONG>(reinterpret_cast<LONG_PTR>(GetWindow())), 1), "Plugin",
-                 __FILE_NAME__, __LINE__);
+        Automation::CheckHostCall(site->SetModified(static_cast<LONG>(reinterpret_cast<LONG_PTR>(GetWindow())), 1),
+                                  __FILE_NAME__, __LINE__);
     UpdateControls();
 }
 

@@ -84,16 +84,19 @@ struct LocalMemoryTraits {
     static void Close(Type memory) noexcept { LocalFree(memory); }
 };
 
-HANDLE OpenUpdateMutex()
+UniqueKernelHandle OpenUpdateMutex()
 {
     UniqueHandle<LocalMemoryTraits> descriptor;
     if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(kUpdateMutexAccess, SDDL_REVISION_1,
                                                               descriptor.Receive(), nullptr))
         THROW_LAST_SYSTEM_ERROR();
     SECURITY_ATTRIBUTES attributes{sizeof attributes, descriptor.Get(), FALSE};
-    HANDLE mutex = CreateMutexW(&attributes, FALSE, kUpdateMutexName);
-    if (mutex == nullptr && GetLastError() == ERROR_ACCESS_DENIED)
-        mutex = OpenMutexW(SYNCHRONIZE | MUTEX_MODIFY_STATE, FALSE, kUpdateMutexName);
+    UniqueKernelHandle mutex(CreateMutexW(&attributes, FALSE, kUpdateMutexName));
+    // Made by a process of another session: this one may only wait on it and release it.
+    if (!mutex && GetLastError() == ERROR_ACCESS_DENIED)
+        mutex.Reset(OpenMutexW(SYNCHRONIZE | MUTEX_MODIFY_STATE, FALSE, kUpdateMutexName));
+    if (!mutex)
+        THROW_LAST_SYSTEM_ERROR();
     return mutex;
 }
 
@@ -101,8 +104,6 @@ class UpdateLock {
 public:
     UpdateLock() : mutex_(OpenUpdateMutex())
     {
-        if (!mutex_)
-            THROW_LAST_SYSTEM_ERROR();
         const DWORD waited = WaitForSingleObject(mutex_.Get(), INFINITE);
         // An abandoned mutex is ours now: its holder died between its read and write,
         // which wrote nothing or everything.

@@ -241,4 +241,23 @@ TEST_F(AutomationTest, AFailureLeavesTheCallersOtherRecordFields)
     object->Release();
 }
 
+// A method that fails with a bare result, leaving no error information.
+class BareFailure final : public TallivoxObject2<ITallivoxPlugin> {
+public:
+    explicit BareFailure(ITypeInfo* typeInfo) : TallivoxObject2<ITallivoxPlugin>(typeInfo) {}
+    HRESULT STDMETHODCALLTYPE Init(IUnknown*) override { return E_ACCESSDENIED; }
+};
+
+TEST_F(AutomationTest, ABareFailingResultStillFillsTheRecord)
+{
+    auto* object = new BareFailure(Automation::GetTallivexTypeInfo(__uuidof(ITallivoxPlugin)).Get());
+    InvokeResult call;
+    CallInit(object, call);
+    EXPECT_EQ(static_cast<unsigned long>(call.result), 0x80020009ul);
+    EXPECT_EQ(static_cast<unsigned long>(call.record.scode), 0x80020009ul);
+    EXPECT_EQ(call.record.wCode, 0x0005); // the low 16 bits of E_ACCESSDENIED
+    EXPECT_EQ(call.Source(), L"Orvane Tallivox");
+    object->Release();
+}
+
 } // namespace
