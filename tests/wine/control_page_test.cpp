@@ -723,6 +723,20 @@ TEST_F(ControlPageTest, DebugModeNeedsNoPort)
     EXPECT_EQ(Key().ReadDword("Debug"), 1u);
 }
 
+// Without a help file beside the module, help on any control shows nothing, says
+// nothing, and still counts as handled.
+TEST_F(ControlPageTest, HelpWithoutAHelpFileIsSilentlyHandled)
+{
+    Configure();
+    Open();
+    for (int id : {IDC_PAGE_MODEL, IDC_PAGE_PURGE, IDC_PAGE_MAX_AMOUNT_SPIN}) {
+        LONG handled = 0;
+        EXPECT_EQ(site_->Page()->Help(static_cast<LONG>(reinterpret_cast<LONG_PTR>(Control(id))), &handled), S_OK);
+        EXPECT_EQ(handled, 1) << id;
+    }
+    EXPECT_TRUE(prompts_.empty());
+}
+
 TEST_F(ControlPageTest, ScreenshotsOfThePageForBothModels)
 {
     const std::string folder = ArtifactsFolder(folder_.Path());
