@@ -53,8 +53,13 @@ RegKey::ImplPointer Open(HKEY parent, RegistryRoot root, std::string fullPath, c
         return key;
     const std::wstring widePath = Widen(path);
     if (create) {
-        CHECK_STATUS(RegCreateKeyExW(parent, widePath.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, access, nullptr,
-                                     key->key.Receive(), nullptr));
+        LSTATUS status = RegCreateKeyExW(parent, widePath.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, access,
+                                         nullptr, key->key.Receive(), nullptr);
+        // Below a key that lives only until the next start (HKLM\HARDWARE), so does the new one.
+        if (status == ERROR_CHILD_MUST_BE_VOLATILE)
+            status = RegCreateKeyExW(parent, widePath.c_str(), 0, nullptr, REG_OPTION_VOLATILE, access, nullptr,
+                                     key->key.Receive(), nullptr);
+        CHECK_STATUS(status);
     } else if (RegOpenKeyExW(parent, widePath.c_str(), 0, access, key->key.Receive()) != ERROR_SUCCESS) {
         key->key.Reset(); // a key that cannot be opened reads as empty
     }

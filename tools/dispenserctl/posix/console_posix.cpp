@@ -1,4 +1,5 @@
 #include "tools/dispenserctl/console_platform.h"
+#include "tools/dispenserctl/typed_lines.h"
 
 #include <poll.h>
 #include <unistd.h>
@@ -16,21 +17,8 @@ int DescriptorOf(ConsoleStream stream)
     return stream == ConsoleStream::Output ? STDOUT_FILENO : STDERR_FILENO;
 }
 
-// Typed text read past the end of the line returned last (fast typing, pasted answers).
 std::mutex g_inputMutex;
-std::string g_typedAhead;
-
-std::optional<std::string> TakeLine()
-{
-    const std::size_t end = g_typedAhead.find('\n');
-    if (end == std::string::npos)
-        return std::nullopt;
-    std::string line = g_typedAhead.substr(0, end);
-    g_typedAhead.erase(0, end + 1);
-    if (!line.empty() && line.back() == '\r')
-        line.pop_back();
-    return line;
-}
+TypedLines g_typed;
 
 } // namespace
 
@@ -67,7 +55,7 @@ std::optional<std::string> ReadTerminalLine(const std::function<bool()>& stopReq
 {
     std::lock_guard lock(g_inputMutex);
     for (;;) {
-        if (auto line = TakeLine())
+        if (auto line = g_typed.TakeLine())
             return line;
         if (stopRequested())
             return std::nullopt;
@@ -83,12 +71,11 @@ std::optional<std::string> ReadTerminalLine(const std::function<bool()>& stopReq
             continue;
         if (got <= 0) {
             // The end of input completes a last line that has no line end.
-            if (g_typedAhead.empty())
+            if (!g_typed.EndInput())
                 return std::nullopt;
-            g_typedAhead += '\n';
             continue;
         }
-        g_typedAhead.append(buffer, static_cast<std::size_t>(got));
+        g_typed.Append(std::string_view(buffer, static_cast<std::size_t>(got)));
     }
 }
 

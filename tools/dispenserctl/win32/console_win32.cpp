@@ -1,4 +1,5 @@
 #include "tools/dispenserctl/console_platform.h"
+#include "tools/dispenserctl/typed_lines.h"
 
 #include "framework/win32/wide_text.h"
 #include "windows_api.h"
@@ -27,19 +28,7 @@ bool IsConsole(HANDLE handle, DWORD* mode = nullptr)
 }
 
 std::mutex g_inputMutex;
-std::string g_typedAhead;
-
-std::optional<std::string> TakeLine()
-{
-    const std::size_t end = g_typedAhead.find('\n');
-    if (end == std::string::npos)
-        return std::nullopt;
-    std::string line = g_typedAhead.substr(0, end);
-    g_typedAhead.erase(0, end + 1);
-    if (!line.empty() && line.back() == '\r')
-        line.pop_back();
-    return line;
-}
+TypedLines g_typed;
 
 } // namespace
 
@@ -91,7 +80,7 @@ std::optional<std::string> ReadTerminalLine(const std::function<bool()>& stopReq
     std::lock_guard lock(g_inputMutex);
     const HANDLE input = GetStdHandle(STD_INPUT_HANDLE);
     for (;;) {
-        if (auto line = TakeLine())
+        if (auto line = g_typed.TakeLine())
             return line;
         if (stopRequested())
             return std::nullopt;
@@ -99,7 +88,7 @@ std::optional<std::string> ReadTerminalLine(const std::function<bool()>& stopReq
         DWORD got = 0;
         if (!ReadConsoleW(input, buffer, static_cast<DWORD>(std::size(buffer)), &got, nullptr) || got == 0)
             return std::nullopt;
-        g_typedAhead += Narrow(std::wstring_view(buffer, got));
+        g_typed.Append(Narrow(std::wstring_view(buffer, got)));
     }
 }
 
