@@ -12,6 +12,7 @@ demo="$root/build/demo"
 kiosk="$demo/kiosk" # the host's root folder: the plug-in's logs go under it
 host="$root/build/win64/bin/kiosk-host.exe"
 wine=/usr/lib/wine/wine64
+source "$root/scripts/wine-reg.bash"
 
 windows_path() { # an absolute Linux path as wine's drive Z: sees it
   local path=$1
@@ -109,13 +110,13 @@ run_demo() {
   "$wine" "$host" --install --root "$(windows_path "$kiosk")" | tr -d '\r'
 
   heading "Configuring the dispenser: $demo/dispenser.reg"
-  "$wine" reg import "$(windows_path "$demo/dispenser.reg")" >/dev/null
-  "$wine" reg query 'HKLM\Software\Orvane\Tallivox\Kiosk\Dispenser' /s | tr -d '\r' | sed -n '/./p'
+  wine_reg "$wine" -- import "$(windows_path "$demo/dispenser.reg")" >/dev/null
+  wine_reg "$wine" -- query 'HKLM\Software\Orvane\Tallivox\Kiosk\Dispenser' /s | sed -n '/./p'
 
   # A virtual desktop for every window of the prefix: windows get their frames, and
   # kiosk-host runs as itself (its output and exit status are its own).
-  "$wine" reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d demo /f >/dev/null
-  "$wine" reg add 'HKCU\Software\Wine\Explorer\Desktops' /v demo /d 1024x768 /f >/dev/null
+  wine_reg "$wine" -- add 'HKCU\Software\Wine\Explorer' /v Desktop /d demo /f >/dev/null
+  wine_reg "$wine" -- add 'HKCU\Software\Wine\Explorer\Desktops' /v demo /d 1024x768 /f >/dev/null
   # 800 ms per note: the payout of 4 notes keeps the dialog up for about 3 s.
   echo "simulator: fault note-ms:800 -> $(simulator 'fault note-ms:800')"
 

@@ -10,7 +10,9 @@
 #   NAME.reg       optional: registry values imported over default.reg
 #   NAME.sim       optional: simulator control commands sent first, one per line
 #   NAME.trace     optional: its presence adds the trace log's ERROR lines to the output
-set -euo pipefail
+set -Eeuo pipefail
+# A step that fails says where, so that a rare failure in CI can be told apart.
+trap 'echo "kiosk_host_test: line $LINENO failed with status $?: $BASH_COMMAND" >&2' ERR
 
 script=$1
 host=$(realpath "$2")
@@ -18,6 +20,7 @@ work=$3
 shift 3
 wine=("$@")
 : "${LCDM_SIM_CONTROL:?run inside scripts/with-simulator.sh}"
+source "$(dirname "$0")/../../scripts/wine-reg.bash"
 
 folder=$(cd "$(dirname "$script")" && pwd)
 name=$(basename "$script" .script)
@@ -58,10 +61,12 @@ if [ -f "$folder/$name.sim" ]; then
 fi
 rm -rf "$root" "$actual"
 mkdir -p "$root"
-"${wine[@]}" reg delete 'HKLM\Software\Orvane\Tallivox\Kiosk\Dispenser' /f >/dev/null 2>&1 || true
+# The previous session's settings must be gone: its "LogDir" would send this
+# session's journal to the previous session's folder.
+wine_reg_delete_key "${wine[@]}" -- 'HKLM\Software\Orvane\Tallivox\Kiosk\Dispenser'
 for settings in "$folder/default.reg" "$folder/$name.reg"; do
   [ -f "$settings" ] || continue
-  "${wine[@]}" reg import "$(windows_path "$settings")" >/dev/null
+  wine_reg "${wine[@]}" -- import "$(windows_path "$settings")" >/dev/null
 done
 install=$("${wine[@]}" "$host" --install --root "$(windows_path "$root")" 2>&1 | tr -d '\r')
 if [ "$install" != "TallivoxPlugin_InstallInit: 1" ]; then
@@ -101,6 +106,11 @@ if [ "${KIOSK_HOST_UPDATE_EXPECTED:-}" = 1 ]; then
 fi
 if ! diff -u "$expected" "$actual"; then
   echo "kiosk_host_test: $name differs from $expected (output in $actual)" >&2
+  # What the session left behind, for a difference that does not repeat.
+  find "$root" -type f -printf '%p %s bytes\n' >&2
+  for trace in "$root"/Logs/Dispenser/DebugLog*.txt; do
+    [ -f "$trace" ] && tail -n 40 "$trace" >&2
+  done
   exit 1
 fi
 echo "kiosk_host_test: $name passed"
