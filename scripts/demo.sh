@@ -12,12 +12,7 @@ demo="$root/build/demo"
 kiosk="$demo/kiosk" # the host's root folder: the plug-in's logs go under it
 host="$root/build/win64/bin/kiosk-host.exe"
 wine=/usr/lib/wine/wine64
-source "$root/scripts/wine-reg.bash"
-
-windows_path() { # an absolute Linux path as wine's drive Z: sees it
-  local path=$1
-  printf 'Z:%s' "${path//\//\\}"
-}
+source "$root/scripts/wine-helpers.bash"
 
 heading() {
   printf '\n== %s\n' "$1"
@@ -26,16 +21,6 @@ heading() {
 # One line of the closing list of files: the path from the tree's top, what it holds.
 place() {
   printf '  %-58s %s\n' "${1#"$root"/}" "$2"
-}
-
-# One command on the simulator's control channel (LCDM_SIM_CONTROL, host:port).
-simulator() {
-  local channel answer
-  exec {channel}<>"/dev/tcp/${LCDM_SIM_CONTROL%:*}/${LCDM_SIM_CONTROL##*:}"
-  printf '%s\n' "$1" >&"$channel"
-  IFS= read -r answer <&"$channel"
-  exec {channel}>&-
-  printf '%s\n' "$answer"
 }
 
 # The dispenser's settings, as an installer or a service technician would leave them.

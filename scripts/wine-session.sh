@@ -40,7 +40,7 @@ mkdir -p "$WINEPREFIX"
 # The persistent server first, so that wineboot and every test program share it. Its
 # own output (a state dump when it is stopped with windows still open) goes to a file.
 "$wineserver" -p >"$WINEPREFIX/../wineserver.log" 2>&1
-# Wine's own programs now and then fail to start (see wine-reg.bash): tried again.
+# Wine's own programs now and then fail to start (see wine-helpers.bash): tried again.
 for attempt in 1 2 3; do
   "$wine" wineboot -i >/dev/null 2>&1 </dev/null && break
   echo "wine-session: wineboot failed (attempt $attempt)" >&2

@@ -20,7 +20,7 @@ work=$3
 shift 3
 wine=("$@")
 : "${LCDM_SIM_CONTROL:?run inside scripts/with-simulator.sh}"
-source "$(dirname "$0")/../../scripts/wine-reg.bash"
+source "$(dirname "$0")/../../scripts/wine-helpers.bash"
 
 folder=$(cd "$(dirname "$script")" && pwd)
 name=$(basename "$script" .script)
@@ -28,20 +28,7 @@ expected="$folder/$name.expected"
 root="$work/$name"
 actual="$work/$name.actual"
 
-windows_path() { # an absolute Linux path as wine's drive Z: sees it
-  local path=$1
-  printf 'Z:%s' "${path//\//\\}"
-}
-
 # One command on the simulator's control channel; its answer must be OK.
-simulator() {
-  local channel answer
-  exec {channel}<>"/dev/tcp/${LCDM_SIM_CONTROL%:*}/${LCDM_SIM_CONTROL##*:}"
-  printf '%s\n' "$1" >&"$channel"
-  IFS= read -r answer <&"$channel"
-  exec {channel}>&-
-  printf '%s' "$answer"
-}
 simulator_command() {
   local answer
   answer=$(simulator "$1")
@@ -83,7 +70,6 @@ status=0
   echo "exit status: $status"
   # What the device did, from the simulator's ground truth.
   simulator truth | sed -E 's/.*"cassette1":([0-9]+),"cassette2":([0-9]+),"taken1":[0-9]+,"taken2":[0-9]+,"exit1":([0-9]+),"exit2":([0-9]+),"rejected1":([0-9]+),"rejected2":([0-9]+),"reject_bin":([0-9]+),"in_path":([0-9]+).*/device: cassette1=\1 cassette2=\2 exit1=\3 exit2=\4 rejected1=\5 rejected2=\6 reject_bin=\7 in_path=\8/'
-  echo
   # The operations journal's records without their time: event word, value and text.
   for journal in "$root"/Logs/Dispenser/[0-9]*.txt; do
     [ -f "$journal" ] || continue
