@@ -1,7 +1,8 @@
 // The service operations: firmware version, status, purge and test reject.
+#include "Plugin/Dispenser/device_result.h"
 #include "Plugin/Dispenser/dispenser_log.h"
 #include "Plugin/Dispenser/dispenser_requests.h"
-#include "Plugin/Dispenser/saturating.h"
+#include "Plugin/Dispenser/payout_rules.h"
 #include "Plugin/Dispenser/scenario_thread.h"
 #include "framework/exceptions.h"
 #include "framework/text_format.h"
@@ -65,7 +66,7 @@ bool ScenarioThread::DoStatus()
         request_.SetResult(AskOperator("Опрос статуса диспенсера считаем успешным?"));
         if (!request_.Result())
             throw DebugException("условная ошибка опроса статуса диспенсера (отладочный режим)");
-        status.error = 0x30;
+        status.error = Code(DeviceResult::Good);
         status.errorText = "Ok (debug)";
         status.sensor0 = 0x80;
         status.sensor0Text = "Ok (debug)";
@@ -89,7 +90,7 @@ bool ScenarioThread::DoStatus()
         WriteStatusLine(request_.TraceLog(), name_, status);
         const bool sensorsOk = query.SensorsHealthy();
         // A sensor fault also counts as a device fault.
-        const bool deviceOk = sensorsOk && (status.error == 0x30 || status.error == 0x31);
+        const bool deviceOk = sensorsOk && IsSuccess(status.error);
         if (sensorsOk)
             Say(AppLog::Positive, "%s: состояние датчиков: норма", name_.c_str());
         else
@@ -130,10 +131,9 @@ bool ScenarioThread::DoPurge()
         return false;
     // An answer with a device error is a purge that failed, not one that succeeded.
     const std::uint8_t code = query.ErrorCode();
-    if (code != 0x30 && code != 0x31) {
+    if (!IsSuccess(code)) {
         Say(AppLog::Error, "%s: ошибка устройства: %s", name_.c_str(), query.ErrorDescription().c_str());
-        request_.AddError(FormatBuffer(256, "Ошибка устройства, код %u (%02XH).", static_cast<unsigned>(code),
-                                       static_cast<unsigned>(code)));
+        request_.AddError(DeviceErrorText(code));
         request_.SetResult(false);
         return false;
     }
@@ -154,37 +154,38 @@ bool ScenarioThread::DoTestReject()
 
     {
         DispenserControl::Cassette cassette(settings, number);
-        if (!cassette.IsEnabled())
+        if (!PayoutRules::CassetteInUse(cassette))
             throw OVAppException(FormatBuffer(512, "Запрещено использование %s", cassetteText.c_str()));
-        const DispenserControl::CassetteLimit minAmount(cassette, DispenserControl::kMinAmountLimit);
-        const std::uint32_t count = cassette.GetCount();
-        if (cassette.IsCounted() && minAmount.IsEnabled() && count <= SaturatingAdd(minAmount.GetValue(), 1))
+        if (!PayoutRules::ReserveAllows(cassette, PayoutRules::kTestTakes))
             throw OVAppException(FormatBuffer(512,
                                               "По данным системного реестра в кассете диспенсера недостаточно купюр "
                                               "для выполнения операции (запрошено %u шт., предполагается в наличии "
                                               "%u шт., минимальное ограничение: %u шт.)",
-                                              1u, count, minAmount.GetValue()));
-        const DispenserControl::CassetteLimit maxDispense(cassette, DispenserControl::kMaxDispenseLimit);
-        if (maxDispense.IsEnabled() && maxDispense.GetValue() == 0)
+                                              PayoutRules::kTestTakes, cassette.GetCount(),
+                                              DispenserControl::CassetteLimit(cassette, DispenserControl::kMinAmountLimit)
+                                                  .GetValue()));
+        if (!PayoutRules::MaxDispenseAllows(cassette, PayoutRules::kTestTakes))
             throw OVAppException(FormatBuffer(
-                512, "Нарушен предел максимальной выдачи купюр (запрошено %u шт., разрешено максимум %u шт.)", 1u,
-                maxDispense.GetValue()));
-        DispenserControl::Reject reject(settings);
-        const DispenserControl::RejectLimit rejectLimit(settings, reject);
-        const std::uint32_t inBin = reject.GetCount();
-        // Exactly, in 64 bits: a saturated sum would let a full bin at the top of the range take one more.
-        if (reject.IsCounted() && rejectLimit.IsEnabled() && std::uint64_t{inBin} + 1 > rejectLimit.GetValue())
+                512, "Нарушен предел максимальной выдачи купюр (запрошено %u шт., разрешено максимум %u шт.)",
+                PayoutRules::kTestTakes,
+                DispenserControl::CassetteLimit(cassette, DispenserControl::kMaxDispenseLimit).GetValue()));
+        if (!PayoutRules::RejectBinAllows(settings, PayoutRules::kTestRejects)) {
+            DispenserControl::Reject reject(settings);
             throw OVAppException(FormatBuffer(512,
                                               "По данным системного реестра в контейнере \"Reject\" недостаточно "
                                               "места для выполнения операции (запрошена выбраковка %u шт., "
                                               "предполагается в контейнере %u шт., максимальное ограничение: %u шт.)",
-                                              1u, inBin, rejectLimit.GetValue()));
+                                              PayoutRules::kTestRejects, reject.GetCount(),
+                                              DispenserControl::RejectLimit(settings, reject).GetValue()));
+        }
     }
 
     CheckCounterStore(number == 1, number == 2);
 
-    std::uint32_t rejected = 0;
-    std::uint8_t errorCode = 0;
+    // The tested cassette's end is reported with either code.
+    PassOutcome pass;
+    const int c = number - 1;
+    pass.asked[c] = 1;
     if (settings.IsDebug()) {
         Say(AppLog::Info, "%s: отладочный режим", name_.c_str());
         request_.SetResult(AskOperator(FormatBuffer(256, "Тест выдачи из %s считаем успешным?", cassetteText.c_str())));
@@ -193,7 +194,7 @@ bool ScenarioThread::DoTestReject()
         Say(AppLog::Positive, "%s: тест выдачи купюр из %s считается успешным (отладочный режим)", name_.c_str(),
             cassetteText.c_str());
         Say(AppLog::Positive, "%s: выдано купюр из %s: %u шт.", name_.c_str(), cassetteText.c_str(), 1u);
-        rejected = 1;
+        pass.rejected[c] = 1;
         if (unsigned* output = request_.Output().rejected)
             *output = 1;
     } else {
@@ -201,65 +202,25 @@ bool ScenarioThread::DoTestReject()
         Say(AppLog::Info, "%s: выполнение команды", name_.c_str());
         DispenserQuery_TestReject query(port, number == 2);
         request_.SetResult(ExecuteQuery(query, false));
-        errorCode = query.ErrorCode();
+        pass.code = query.ErrorCode();
+        pass.billEnd[c] = IsBillEnd(pass.code);
         if (request_.Result()) {
-            rejected = query.RejectedCount();
-            Say(AppLog::Positive, "%s: выдано купюр из %s: %u шт.", name_.c_str(), cassetteText.c_str(), rejected);
+            pass.rejected[c] = query.RejectedCount();
+            Say(AppLog::Positive, "%s: выдано купюр из %s: %u шт.", name_.c_str(), cassetteText.c_str(),
+                pass.rejected[c]);
             if (unsigned* output = request_.Output().rejected)
-                *output = rejected;
+                *output = pass.rejected[c];
             // A command the device refused or stopped (no cassette, no tray, a jam, ...)
             // is a failed test; the notes it did move are still counted below. A bill
             // end is an answer: nothing to reject, and the counter is reset below.
-            const bool billEnd = errorCode == 0x38 || errorCode == 0x40;
-            if (errorCode != 0x30 && errorCode != 0x31 && !billEnd) {
+            if (!IsSuccess(pass.code) && !pass.billEnd[c]) {
                 Say(AppLog::Error, "%s: ошибка устройства: %s", name_.c_str(), query.ErrorDescription().c_str());
-                request_.AddError(FormatBuffer(256, "Ошибка устройства, код %u (%02XH).",
-                                               static_cast<unsigned>(errorCode), static_cast<unsigned>(errorCode)));
+                request_.AddError(DeviceErrorText(pass.code));
                 request_.SetResult(false);
             }
         }
     }
-
-    if (rejected > 0) {
-        const std::uint32_t factor = OperationValue("RejectFactor", 1);
-        rejected = SaturatingMultiply(rejected, factor);
-        Say(AppLog::Positive, "%s: RejectFactor:%u, calc. rejected:%u", name_.c_str(), factor, rejected);
-    }
-
-    DispenserLogHandler& logs = request_.Logs();
-    bool reset = false;
-    if ((errorCode == 0x38 || errorCode == 0x40) && OperationValue("Reset on Bill-End", 1) != 0) {
-        DispenserControl::Settings writable(true, request_.Override());
-        DispenserControl::Cassette cassette(writable, number);
-        if (cassette.IsCounted()) {
-            Say(AppLog::Warning, "%s: диспенсер показал отсутствие купюр, сбрасываем программный счётчик купюр",
-                name_.c_str());
-            const std::uint32_t count = cassette.UpdateCount([](auto) { return 0u; });
-            logs.WriteRecord(EventCount, "COUNT", count,
-                             FormatText("предполагаемое количество купюр в кассете диспенсера: %u шт.", count));
-            reset = true;
-        }
-    }
-
-    if (rejected > 0) {
-        DispenserControl::Settings writable(true, request_.Override());
-        DispenserControl::Reject reject(writable);
-        if (reject.IsCounted())
-            reject.UpdateCount([rejected](std::optional<std::uint32_t> count) {
-                return SaturatingAdd(count.value_or(0), rejected);
-            });
-        logs.WriteRecord(EventReject, "REJECT", rejected, FormatText("диспенсер забраковал купюр: %u шт.", rejected));
-        if (!reset) {
-            DispenserControl::Cassette cassette(writable, number);
-            if (cassette.IsCounted()) {
-                const std::uint32_t count = cassette.UpdateCount([rejected](std::optional<std::uint32_t> current) {
-                    return SaturatingSubtract(current.value_or(0), rejected);
-                });
-                logs.WriteRecord(EventCount, "COUNT", count,
-                                 FormatText("предполагаемое количество купюр в кассете диспенсера: %u шт.", count));
-            }
-        }
-    }
+    BookPass(pass, PassKind::TestReject);
     // A cancel that came while the note moved: the note is counted, the operation fails.
     StopIfCancelled();
     return request_.Result();

@@ -34,6 +34,12 @@ bool ScenarioThread::AskOperator(const std::string& text)
     return Ask(text, 36) == ButtonYes;
 }
 
+std::string ScenarioThread::DeviceErrorText(std::uint8_t code)
+{
+    return FormatBuffer(256, "Ошибка устройства, код %u (%02XH).", static_cast<unsigned>(code),
+                        static_cast<unsigned>(code));
+}
+
 void ScenarioThread::StopIfCancelled()
 {
     if (StopEvent().IsSignalled())

@@ -6,11 +6,27 @@
 #include "Plugin/Dispenser/scenario.h"
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
+class DispenserPort;
 class DispenserQuery;
 
 namespace DispenserScenario {
+
+// What one device command (or one debug-mode answer) did. Per cassette, index 0 is
+// #1 (upper), index 1 is #2 (lower).
+struct PassOutcome {
+    std::uint32_t asked[2] = {0, 0};    // notes asked of the cassette
+    std::uint32_t checked[2] = {0, 0};  // notes that passed the check sensors
+    std::uint32_t out[2] = {0, 0};      // notes that left through the exit
+    std::uint32_t rejected[2] = {0, 0}; // notes into the reject bin, as the device counts them
+    bool billEnd[2] = {false, false};   // the device reported the cassette empty
+    std::uint8_t code = 0;              // the device's result code
+};
+
+// Which operation a pass belongs to: each writes its own texts.
+enum class PassKind { Payout, TestReject };
 
 class ScenarioThread : public MTSys::WindowClientThread {
 public:
@@ -36,10 +52,35 @@ protected:
     bool DoDispense();
 
 private:
+    struct PayoutTotals;
+
+    // Books a pass into the counters and the operations log: "RejectFactor" on the
+    // rejected notes, the counter of a cassette reported empty set to 0, the reject
+    // bin, then each cassette's counter less its notes out and rejected. Every counter
+    // change is one read-modify-write with its record.
+    void BookPass(const PassOutcome& pass, PassKind kind);
+
+    // The payout's refusals before any note moves.
+    void CheckPayoutLimits(DispenserControl::Settings& settings, const PayoutTotals& totals);
+    // One pass of the payout through the device: `chunk` notes of each cassette.
+    PassOutcome DevicePass(DispenserPort& port, const std::uint32_t (&chunk)[2]);
+    // One note in debug mode, the operator's answer deciding its fate; nothing when the
+    // operator stops the payout.
+    std::optional<PassOutcome> DebugPass(DispenserControl::Settings& settings, const PayoutTotals& totals);
+    // After a pass in which a cassette still owed gave nothing: its ABORT records; true
+    // when no cassette can give more.
+    bool StopOnEmptyCassettes(const PayoutTotals& totals, const PassOutcome& pass);
+    // The handling of a payout that failed: the texts and FAILURE records.
+    void ReportPayoutFailure(const PayoutTotals& totals, const std::string& reason);
+    // On every way out of the payout: DISPENSED records and the outputs.
+    void FinishPayout(const PayoutTotals& totals);
+
     void Say(int category, const char* format, ...) ORVANE_PRINTF(3, 4);
     // Yes (6) or not, asked in a debug-mode box owned by the dialog.
     bool AskOperator(const std::string& text);
     int Ask(const std::string& text, int style, int cautious = 0);
+    // "Ошибка устройства, код %u (%02XH)." for a device result code.
+    static std::string DeviceErrorText(std::uint8_t code);
     // Raises "%s: операция прервана" when the operation was cancelled.
     void StopIfCancelled();
     void CheckEnabled(const DispenserControl::Settings& settings);

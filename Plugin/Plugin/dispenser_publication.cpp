@@ -2,6 +2,7 @@
 // into a kiosk session. Every comparison is unsigned; "unbounded" is 0xFFFFFFFF.
 #include "Plugin/Plugin/dispenser_session.h"
 
+#include "Plugin/Dispenser/payout_rules.h"
 #include "framework/app_log.h"
 
 #include <algorithm>
@@ -20,18 +21,10 @@ std::string CassetteVariable(int number, const char* suffix)
     return std::string(number == 1 ? "Dispenser.Cassette1." : "Dispenser.Cassette2.") + suffix;
 }
 
+// The kiosk's view of the reject bin: full once it has no room for one more note.
 bool RejectBinFull(DispenserControl::Settings& store)
 {
-    DispenserControl::Reject reject(store);
-    const DispenserControl::RejectLimit limit(store, reject);
-    return reject.IsCounted() && limit.IsEnabled() && reject.GetCount() >= limit.GetValue();
-}
-
-// A tracked cassette whose count is down to its enforced reserve.
-bool DownToReserve(DispenserControl::Cassette& cassette)
-{
-    const DispenserControl::CassetteLimit minAmount(cassette, DispenserControl::kMinAmountLimit);
-    return minAmount.IsEnabled() && minAmount.GetValue() >= cassette.GetCount();
+    return !PayoutRules::RejectBinAllows(store, PayoutRules::kKioskRejects);
 }
 
 } // namespace
@@ -55,7 +48,7 @@ bool IsReady(DispenserControl::Settings& store)
     const int n = store.GetModel();
     for (int number = 1; number <= std::min(n, 2); ++number) {
         DispenserControl::Cassette cassette(store, number);
-        if (cassette.IsEnabled() && cassette.IsCounted() && DownToReserve(cassette))
+        if (PayoutRules::CassetteInUse(cassette) && !PayoutRules::ReserveAllows(cassette, PayoutRules::kPayoutTakes))
             return false;
     }
     return true;
@@ -72,9 +65,8 @@ Split SplitAmount(DispenserControl::Settings& store, std::uint32_t amount, bool 
     if (failed || !store.IsEnabled() || RejectBinFull(store))
         return done();
     std::uint32_t limit = amount;
-    const DispenserControl::AmountLimit amountLimit(store);
-    if (amountLimit.IsEnabled() && amountLimit.GetValue() < limit)
-        limit = amountLimit.GetValue();
+    if (const std::optional<std::uint32_t> cap = PayoutRules::AmountCap(store))
+        limit = std::min(limit, *cap);
     const int n = store.GetModel();
     if (limit == 0 || n == 0)
         return done();
@@ -88,16 +80,16 @@ Split SplitAmount(DispenserControl::Settings& store, std::uint32_t amount, bool 
             continue;
         DispenserControl::Cassette cassette(store, number);
         const std::uint32_t den = cassette.GetDenomination();
-        if (!cassette.IsEnabled() || den == 0)
+        if (!PayoutRules::CassetteInUse(cassette) || den == 0)
             continue;
-        std::uint32_t q = limit / den;
+        std::uint32_t q = PayoutRules::NotesWithinAmount(limit, den);
         if (q == 0)
             continue;
+        // Once above its reserve, all of a cassette's counted notes may be paid.
         if (cassette.IsCounted())
-            q = std::min(q, DownToReserve(cassette) ? 0u : cassette.GetCount());
-        const DispenserControl::CassetteLimit maxDispense(cassette, DispenserControl::kMaxDispenseLimit);
-        if (q != 0 && maxDispense.IsEnabled())
-            q = std::min(q, maxDispense.GetValue());
+            q = std::min(q, PayoutRules::ReserveAllows(cassette, PayoutRules::kPayoutTakes) ? cassette.GetCount() : 0u);
+        if (const std::optional<std::uint32_t> cap = PayoutRules::MaxDispenseCap(cassette); q != 0 && cap)
+            q = std::min(q, *cap);
         if (q == 0)
             continue;
         (number == 1 ? split.count1 : split.count2) = q;
@@ -135,22 +127,20 @@ void Publish(SessionVariables& session, DispenserControl::Settings& store)
             const DispenserControl::RejectLimit limit(store, reject);
             if (limit.IsEnabled()) {
                 session.SetUInt("Dispenser.MaxReject", limit.GetValue());
-                rejectFull = count >= limit.GetValue();
+                rejectFull = !PayoutRules::RejectBinHasRoom(count, limit.GetValue(), PayoutRules::kKioskRejects);
             }
         }
     }
-    std::uint32_t maxAmount = kUnbounded;
-    const DispenserControl::AmountLimit amountLimit(store);
-    if (amountLimit.IsEnabled()) {
-        maxAmount = amountLimit.GetValue();
-        session.SetUInt("Dispenser.Max", maxAmount);
-        session.SetUInt("Dispenser.MaxChange", maxAmount);
+    const std::optional<std::uint32_t> amountCap = PayoutRules::AmountCap(store);
+    if (amountCap) {
+        session.SetUInt("Dispenser.Max", *amountCap);
+        session.SetUInt("Dispenser.MaxChange", *amountCap);
     }
 
     std::uint32_t minDenomination = kUnbounded;
     for (int number = 1; number <= std::min(n, 2); ++number) {
         DispenserControl::Cassette cassette(store, number);
-        const bool enabled = cassette.IsEnabled();
+        const bool enabled = PayoutRules::CassetteInUse(cassette);
         session.SetBool(CassetteVariable(number, "Enabled"), enabled);
         std::uint32_t avail = enabled && !rejectFull ? kUnbounded : 0;
         const std::uint32_t den = cassette.GetDenomination();
@@ -163,17 +153,16 @@ void Publish(SessionVariables& session, DispenserControl::Settings& store)
                 const DispenserControl::CassetteLimit minAmount(cassette, DispenserControl::kMinAmountLimit);
                 if (minAmount.IsEnabled()) {
                     session.SetUInt(CassetteVariable(number, "MinAmount"), minAmount.GetValue());
-                    if (minAmount.GetValue() >= count)
+                    if (!PayoutRules::AboveReserve(count, minAmount.GetValue(), PayoutRules::kPayoutTakes))
                         avail = 0;
                 }
             }
-            const DispenserControl::CassetteLimit maxDispense(cassette, DispenserControl::kMaxDispenseLimit);
-            if (maxDispense.IsEnabled()) {
-                session.SetUInt(CassetteVariable(number, "MaxDispense"), maxDispense.GetValue());
-                avail = std::min(avail, maxDispense.GetValue());
+            if (const std::optional<std::uint32_t> cap = PayoutRules::MaxDispenseCap(cassette)) {
+                session.SetUInt(CassetteVariable(number, "MaxDispense"), *cap);
+                avail = std::min(avail, *cap);
             }
-            if (amountLimit.IsEnabled())
-                avail = std::min(avail, den == 0 ? 0u : maxAmount / den);
+            if (amountCap)
+                avail = std::min(avail, PayoutRules::NotesWithinAmount(*amountCap, den));
         }
         if (avail == kUnbounded)
             session.Clear(CassetteVariable(number, "Avail"));
