@@ -44,20 +44,9 @@ void AppendDigits(std::vector<std::uint8_t>& command, unsigned count)
 
 } // namespace
 
-DispenserQuery_RomVersion::DispenserQuery_RomVersion(DispenserPort& port) : DispenserQuery(port, 8)
+DispenserQuery_RomVersion::DispenserQuery_RomVersion(DispenserPort& port) : DispenserRequest(port, 8)
 {
     CommandBytes().push_back(kRomVersion);
-}
-
-DispenserQuery_RomVersion::~DispenserQuery_RomVersion()
-{
-    WaitForEnd();
-}
-
-std::string DispenserQuery_RomVersion::GetVersion()
-{
-    std::lock_guard lock(ResultLock());
-    return version_;
 }
 
 bool DispenserQuery_RomVersion::Interpret()
@@ -65,130 +54,68 @@ bool DispenserQuery_RomVersion::Interpret()
     const auto& p = Response();
     if (p.size() < 4)
         return false;
-    version_.assign(p.begin(), p.begin() + 4);
+    result_.version.assign(p.begin(), p.begin() + 4);
     return true;
 }
 
 DispenserQuery_Status::DispenserQuery_Status(DispenserPort& port, bool isLcdm2000)
-    : DispenserQuery(port, 4), isLcdm2000_(isLcdm2000)
+    : DispenserRequest(port, 4), isLcdm2000_(isLcdm2000)
 {
     CommandBytes().push_back(kStatus);
-}
-
-DispenserQuery_Status::~DispenserQuery_Status()
-{
-    WaitForEnd();
 }
 
 bool DispenserQuery_Status::Interpret()
 {
     const auto& p = Response();
+    StatusResult& r = result_;
     if (p[0] != 0x30)
         return false;
     // Stored before the checks: an invalid answer still leaves them set.
-    error_ = p[1];
-    sensorsA_ = p[2];
-    sensorsB_ = p[3];
-    if ((sensorsA_ & 0x80) == 0)
+    r.error = p[1];
+    r.sensorsA = p[2];
+    r.sensorsB = p[3];
+    if ((r.sensorsA & 0x80) == 0)
         return false;
     if (isLcdm2000_) {
-        sensorsBText_ = SensorText(sensorsB_, kSensorNamesB2000);
+        r.sensorsBText = SensorText(r.sensorsB, kSensorNamesB2000);
     } else {
-        if ((sensorsB_ & 0x80) == 0)
+        if ((r.sensorsB & 0x80) == 0)
             return false;
-        sensorsBText_ = (sensorsB_ & 0x01) != 0 ? "No Reject tray" : "Reject tray is on";
-        if ((sensorsB_ & 0x02) != 0)
-            sensorsBText_ += ", CASSETTE SENSOR";
-        if ((sensorsB_ & 0x04) != 0)
-            sensorsBText_ += ", SOL SENSOR";
+        r.sensorsBText = (r.sensorsB & 0x01) != 0 ? "No Reject tray" : "Reject tray is on";
+        if ((r.sensorsB & 0x02) != 0)
+            r.sensorsBText += ", CASSETTE SENSOR";
+        if ((r.sensorsB & 0x04) != 0)
+            r.sensorsBText += ", SOL SENSOR";
     }
-    sensorsAText_ = SensorText(sensorsA_, kSensorNamesA);
-    errorText_ = ErrorText(error_);
+    r.sensorsAText = SensorText(r.sensorsA, kSensorNamesA);
+    r.errorText = ErrorText(r.error);
     return true;
 }
 
 bool DispenserQuery_Status::SensorsHealthy()
 {
-    std::lock_guard lock(ResultLock());
-    if (sensorsA_ != 0x80)
+    const StatusResult r = Results();
+    if (r.sensorsA != 0x80)
         return false;
-    return isLcdm2000_ ? (sensorsB_ & 0x7F) == 0 : (sensorsB_ & 0x87) == 0x80;
+    return isLcdm2000_ ? (r.sensorsB & 0x7F) == 0 : (r.sensorsB & 0x87) == 0x80;
 }
 
-std::uint8_t DispenserQuery_Status::ErrorCode()
-{
-    std::lock_guard lock(ResultLock());
-    return error_;
-}
-
-std::uint8_t DispenserQuery_Status::SensorsA()
-{
-    std::lock_guard lock(ResultLock());
-    return sensorsA_;
-}
-
-std::uint8_t DispenserQuery_Status::SensorsB()
-{
-    std::lock_guard lock(ResultLock());
-    return sensorsB_;
-}
-
-std::string DispenserQuery_Status::ErrorDescription()
-{
-    std::lock_guard lock(ResultLock());
-    return errorText_;
-}
-
-std::string DispenserQuery_Status::SensorsAText()
-{
-    std::lock_guard lock(ResultLock());
-    return sensorsAText_;
-}
-
-std::string DispenserQuery_Status::SensorsBText()
-{
-    std::lock_guard lock(ResultLock());
-    return sensorsBText_;
-}
-
-DispenserQuery_Purge::DispenserQuery_Purge(DispenserPort& port) : DispenserQuery(port, 1)
+DispenserQuery_Purge::DispenserQuery_Purge(DispenserPort& port) : DispenserRequest(port, 1)
 {
     CommandBytes().push_back(kPurge);
 }
 
-DispenserQuery_Purge::~DispenserQuery_Purge()
-{
-    WaitForEnd();
-}
-
 bool DispenserQuery_Purge::Interpret()
 {
-    error_ = Response()[0];
-    errorText_ = ErrorText(error_);
+    result_.error = Response()[0];
+    result_.errorText = ErrorText(result_.error);
     return true;
 }
 
-std::uint8_t DispenserQuery_Purge::ErrorCode()
-{
-    std::lock_guard lock(ResultLock());
-    return error_;
-}
-
-std::string DispenserQuery_Purge::ErrorDescription()
-{
-    std::lock_guard lock(ResultLock());
-    return errorText_;
-}
-
 DispenserQuery_TestReject::DispenserQuery_TestReject(DispenserPort& port, bool lowerCassette)
-    : DispenserQuery(port, 8), lowerCassette_(lowerCassette)
+    : DispenserRequest(port, 8), lowerCassette_(lowerCassette)
 {
     CommandBytes().push_back(lowerCassette ? kTestRejectLower : kTestRejectUpper);
-}
-
-DispenserQuery_TestReject::~DispenserQuery_TestReject()
-{
-    WaitForEnd();
 }
 
 bool DispenserQuery_TestReject::Interpret()
@@ -198,52 +125,23 @@ bool DispenserQuery_TestReject::Interpret()
                        InRange(p[6], '0', '9') && InRange(p[7], '0', '9');
     if (!valid)
         return false;
-    rejected_ = TwoDigits(p[6], p[7]);
-    error_ = p[4];
-    errorText_ = ErrorText(error_);
-    status_ = p[5];
-    statusText_ = DispenserQuery_Dispense::StatusText(status_);
+    TestRejectResult& r = result_;
+    r.rejected = TwoDigits(p[6], p[7]);
+    r.error = p[4];
+    r.errorText = ErrorText(r.error);
+    r.status = p[5];
+    r.statusText = DispenserQuery_Dispense::StatusText(r.status);
     if (AppLog* log = Log())
         log->Write(AppLog::Info,
                    "DispenserQuery_TestReject: результат запроса на выдачу в брак %u купюр: rejected:%u, error: %02X "
                    "(\"%s\"), status:%02X (\"%s\")",
-                   RequestedCount(), static_cast<unsigned>(rejected_), static_cast<unsigned>(error_),
-                   errorText_.c_str(), static_cast<unsigned>(status_), statusText_.c_str());
+                   RequestedCount(), static_cast<unsigned>(r.rejected), static_cast<unsigned>(r.error),
+                   r.errorText.c_str(), static_cast<unsigned>(r.status), r.statusText.c_str());
     return true;
 }
 
-unsigned DispenserQuery_TestReject::RejectedCount()
-{
-    std::lock_guard lock(ResultLock());
-    return rejected_;
-}
-
-std::uint8_t DispenserQuery_TestReject::ErrorCode()
-{
-    std::lock_guard lock(ResultLock());
-    return error_;
-}
-
-std::uint8_t DispenserQuery_TestReject::Status()
-{
-    std::lock_guard lock(ResultLock());
-    return status_;
-}
-
-std::string DispenserQuery_TestReject::ErrorDescription()
-{
-    std::lock_guard lock(ResultLock());
-    return errorText_;
-}
-
-std::string DispenserQuery_TestReject::StatusText()
-{
-    std::lock_guard lock(ResultLock());
-    return statusText_;
-}
-
 DispenserQuery_Dispense::DispenserQuery_Dispense(DispenserPort& port, unsigned upperCount, unsigned lowerCount)
-    : DispenserQuery(port, 8), twoCassette_(lowerCount != 0)
+    : DispenserRequest(port, 8), twoCassette_(lowerCount != 0)
 {
     if (upperCount > kMaxNotesPerCommand)
         throw InternalError(FormatBuffer(4096,
@@ -259,8 +157,8 @@ DispenserQuery_Dispense::DispenserQuery_Dispense(DispenserPort& port, unsigned u
                                              "соответствует протоколу устройства (%s:%i)",
                                              lowerCount, __FILE_NAME__, __LINE__));
     }
-    cassettes_[0].requested = static_cast<std::uint8_t>(upperCount);
-    cassettes_[1].requested = static_cast<std::uint8_t>(lowerCount);
+    result_.cassettes[0].requested = static_cast<std::uint8_t>(upperCount);
+    result_.cassettes[1].requested = static_cast<std::uint8_t>(lowerCount);
     std::vector<std::uint8_t>& command = CommandBytes();
     command.push_back(twoCassette_ ? kDispenseBoth : kDispenseUpper);
     AppendDigits(command, upperCount);
@@ -268,11 +166,6 @@ DispenserQuery_Dispense::DispenserQuery_Dispense(DispenserPort& port, unsigned u
         AppendDigits(command, lowerCount);
         SetResponseLength(15);
     }
-}
-
-DispenserQuery_Dispense::~DispenserQuery_Dispense()
-{
-    WaitForEnd();
 }
 
 std::string DispenserQuery_Dispense::StatusText(std::uint8_t status)
@@ -283,8 +176,8 @@ std::string DispenserQuery_Dispense::StatusText(std::uint8_t status)
 bool DispenserQuery_Dispense::Interpret()
 {
     const auto& p = Response();
-    CassetteResult& upper = cassettes_[0];
-    CassetteResult& lower = cassettes_[1];
+    CassetteResult& upper = result_.cassettes[0];
+    CassetteResult& lower = result_.cassettes[1];
     if (!twoCassette_) {
         const bool valid = CountField(p, 0, kMaxCheckedTens) && CountField(p, 2, '6') && InRange(p[5], '0', '1') &&
                            InRange(p[6], '0', '9') && InRange(p[7], '0', '9');
@@ -292,7 +185,7 @@ bool DispenserQuery_Dispense::Interpret()
             return false;
         upper.checked = TwoDigits(p[0], p[1]);
         upper.exited = TwoDigits(p[2], p[3]);
-        error_ = p[4];
+        result_.error = p[4];
         upper.status = p[5];
         upper.rejected = TwoDigits(p[6], p[7]);
         lower.checked = lower.exited = lower.rejected = lower.status = 0;
@@ -307,7 +200,7 @@ bool DispenserQuery_Dispense::Interpret()
         upper.exited = TwoDigits(p[2], p[3]);
         lower.checked = TwoDigits(p[4], p[5]);
         lower.exited = TwoDigits(p[6], p[7]);
-        error_ = p[8];
+        result_.error = p[8];
         upper.status = p[9];
         lower.status = p[10];
         upper.rejected = TwoDigits(p[11], p[12]);
@@ -315,7 +208,7 @@ bool DispenserQuery_Dispense::Interpret()
         lower.statusText = StatusText(lower.status);
     }
     upper.statusText = StatusText(upper.status);
-    errorText_ = ErrorText(error_);
+    result_.errorText = ErrorText(result_.error);
     if (AppLog* log = Log())
         log->Write(AppLog::Info,
                    "DispenserQuery_Dispense: результат запроса на выдачу %u/%u купюр: \"atCHK\":=%u:%u, "
@@ -325,25 +218,7 @@ bool DispenserQuery_Dispense::Interpret()
                    static_cast<unsigned>(upper.checked), static_cast<unsigned>(lower.checked),
                    static_cast<unsigned>(upper.exited), static_cast<unsigned>(lower.exited),
                    static_cast<unsigned>(upper.rejected), static_cast<unsigned>(lower.rejected),
-                   static_cast<unsigned>(error_), errorText_.c_str(), static_cast<unsigned>(upper.status),
+                   static_cast<unsigned>(result_.error), result_.errorText.c_str(), static_cast<unsigned>(upper.status),
                    upper.statusText.c_str(), static_cast<unsigned>(lower.status), lower.statusText.c_str());
     return true;
-}
-
-DispenserQuery_Dispense::CassetteResult DispenserQuery_Dispense::Cassette(int number)
-{
-    std::lock_guard lock(ResultLock());
-    return cassettes_[number == 2 ? 1 : 0];
-}
-
-std::uint8_t DispenserQuery_Dispense::ErrorCode()
-{
-    std::lock_guard lock(ResultLock());
-    return error_;
-}
-
-std::string DispenserQuery_Dispense::ErrorDescription()
-{
-    std::lock_guard lock(ResultLock());
-    return errorText_;
 }

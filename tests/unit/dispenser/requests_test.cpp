@@ -8,6 +8,10 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <functional>
+#include <thread>
+
 namespace {
 
 using Bytes = std::vector<std::uint8_t>;
@@ -293,6 +297,45 @@ TEST_F(RequestTest, CancelDuringTheExchange)
     script_.Release();
     EXPECT_EQ(status.GetState(true), QueryCancelled);
     EXPECT_EQ(errors_, (Texts{"Не удалось выполнить обмен с устройством", "Обмен с устройством принудительно прерван"}));
+}
+
+TEST_F(RequestTest, DestroyingARunningRequestWaitsForItsThread)
+{
+    // Each request is destroyed while its exchange is held back; the answer comes only
+    // then, so the request's thread decodes it into the request's results while the
+    // destructor waits. A wait that comes after the concrete request's destructor lets
+    // that thread call a pure virtual Interpret() or write destroyed results.
+    using Make = std::function<std::unique_ptr<DispenserQuery>(DispenserPort&)>;
+    const std::pair<Make, Bytes> cases[] = {
+        {[](DispenserPort& port) { return std::make_unique<DispenserQuery_RomVersion>(port); }, Text("V1.2abcd")},
+        {[](DispenserPort& port) { return std::make_unique<DispenserQuery_Status>(port, true); },
+         Bytes{0x30, 0x30, 0x80, 0x00}},
+        {[](DispenserPort& port) { return std::make_unique<DispenserQuery_Purge>(port); }, Bytes{0x4E}},
+        {[](DispenserPort& port) { return std::make_unique<DispenserQuery_TestReject>(port, false); },
+         Text("01000101")},
+        {[](DispenserPort& port) { return std::make_unique<DispenserQuery_Dispense>(port, 5, 7); },
+         Text("060507078" "10" "0100")},
+    };
+    for (const auto& [make, payload] : cases) {
+        LineScript script;
+        script.Hold();
+        script.Answer({0x06, payload});
+        ScriptedPort port(script, &trace_, &errors_, &settings_);
+        std::unique_ptr<DispenserQuery> request = make(port);
+        ASSERT_TRUE(request->Initiate(nullptr, 0));
+        ASSERT_TRUE(script.WaitForHeldRead(5000));
+        std::thread release([&script] {
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+            script.Release();
+        });
+        request.reset();
+        release.join();
+        EXPECT_FALSE(port.IsLocked());
+    }
+    EXPECT_TRUE(errors_.empty());
+    // The two requests that log their answer decoded it completely.
+    EXPECT_NE(Trace().find("DispenserQuery_TestReject: результат запроса"), std::string::npos);
+    EXPECT_NE(Trace().find("DispenserQuery_Dispense: результат запроса на выдачу 5/7 купюр"), std::string::npos);
 }
 
 // A port whose line fails with a given exception.
