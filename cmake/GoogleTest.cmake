@@ -38,3 +38,37 @@ function(dispenser_add_test name)
     endif()
   endif()
 endfunction()
+
+# Under wine: ARTIFACTS_DIR, the Windows path of the build's artifacts folder, for a test
+# that saves pictures there.
+set(DISPENSER_ARTIFACTS_ENVIRONMENT "ARTIFACTS_DIR=Z:${CMAKE_BINARY_DIR}/artifacts")
+
+# dispenser_add_simulator_test(name SOURCES ... LIBRARIES ... [LABELS ...]
+#                              [INCLUDE_DIRECTORIES ...] [ARTIFACTS])
+# An integration test that talks to the simulated dispenser. Natively the simulator runs
+# inside the test program; under wine the program runs inside scripts/with-simulator.sh,
+# which starts the native simulator (build/linux) on the wine session's COM1 and COM10.
+# SOURCES may hold resource scripts; LABELS are added to its CTest labels (ui for a test
+# that opens windows); ARTIFACTS gives it ARTIFACTS_DIR under wine.
+function(dispenser_add_simulator_test name)
+  cmake_parse_arguments(ARG "ARTIFACTS" "" "SOURCES;LIBRARIES;LABELS;INCLUDE_DIRECTORIES" ${ARGN})
+  if(CMAKE_CROSSCOMPILING)
+    add_executable(${name} ${ARG_SOURCES})
+    dispenser_target_options(${name})
+    target_link_libraries(${name} PRIVATE ${ARG_LIBRARIES} simulator_support GTest::gmock GTest::gtest_main)
+    add_test(NAME ${name}
+      COMMAND ${PROJECT_SOURCE_DIR}/scripts/with-simulator.sh ${CMAKE_CROSSCOMPILING_EMULATOR}
+              $<TARGET_FILE:${name}> --gtest_color=no)
+    set(labels integration wine ${ARG_LABELS})
+    set_tests_properties(${name} PROPERTIES LABELS "${labels}" TIMEOUT 600)
+    if(ARG_ARTIFACTS)
+      set_tests_properties(${name} PROPERTIES ENVIRONMENT "${DISPENSER_ARTIFACTS_ENVIRONMENT}")
+    endif()
+  else()
+    dispenser_add_test(${name} LAYER integration SOURCES ${ARG_SOURCES}
+      LIBRARIES ${ARG_LIBRARIES} simulator_support LABELS ${ARG_LABELS})
+  endif()
+  if(ARG_INCLUDE_DIRECTORIES)
+    target_include_directories(${name} PRIVATE ${ARG_INCLUDE_DIRECTORIES})
+  endif()
+endfunction()

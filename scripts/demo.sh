@@ -168,4 +168,4 @@ for log in "$kiosk"/Logs/Dispenser/*.txt; do
     *) place "$log" "the day's operations log" ;;
   esac
 done
-echo "(paths from $root; the wine prefix build/win64/wineprefix is made afresh by every run)"
+echo "(paths from $root; the run had a wine prefix of its own under build/win64, removed at its end)"

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Runs a command beside the simulated dispenser, for the Windows tests under wine:
-# the simulator's pseudo-terminal is COM1 and COM10 of $WINEPREFIX, and the command
+# the simulator's pseudo-terminal is COM1 and COM10 of the session's $WINEPREFIX, and the command
 # finds the simulator's control channel in LCDM_SIM_CONTROL (host:port).
 #   scripts/with-simulator.sh COMMAND [ARGS...]
 set -euo pipefail

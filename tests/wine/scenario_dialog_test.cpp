@@ -159,7 +159,8 @@ TEST_F(ScenarioDialogTest, CancelAbortsTheRunningDeviceRequest)
     device_.Fault("mute:1");
     Operator([&] {
         ASSERT_TRUE(WaitFor([&] { return TraceHas("запрос инициализирован, ожидание ответа"); }));
-        std::this_thread::sleep_for(200ms);
+        // The device holds the command and stays silent: the request is waiting for it.
+        ASSERT_TRUE(WaitFor([&] { return device_.Truth().framesIn >= 1; }));
         HWND dialog = FindDialog(L"Опрос состояния устройства");
         PostMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
         PostMessageW(dialog, WM_COMMAND, IDOK, 0); // while the thread is joined: only logged
@@ -182,7 +183,8 @@ TEST_F(ScenarioDialogTest, ScreenshotOfAPayoutInProgress)
     std::atomic<bool> saved{false};
     Operator([&] {
         ASSERT_TRUE(WaitFor([&] { return TraceHas("запрос инициализирован, ожидание ответа"); }));
-        std::this_thread::sleep_for(800ms);
+        // A few of the 20 notes are out: the payout is under way, with notes still to come.
+        ASSERT_TRUE(WaitFor([&] { return device_.Truth().taken1 >= 5; }));
         saved = SaveScreen(path);
     });
     Texts errors;

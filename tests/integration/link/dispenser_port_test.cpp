@@ -12,7 +12,9 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
+#include <functional>
 #include <sstream>
 #include <thread>
 
@@ -23,6 +25,18 @@ using Texts = std::vector<std::string>;
 
 const std::string kFailed = "Не удалось выполнить обмен с устройством";
 const std::string kAborted = "Обмен с устройством принудительно прерван";
+
+// Waits until the simulated device's ground truth meets `condition`; false after 10 s.
+bool WaitForDevice(SimulatedDispenser& device, const std::function<bool(const SimulatorTruth&)>& condition)
+{
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (!condition(device.Truth())) {
+        if (std::chrono::steady_clock::now() > deadline)
+            return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    return true;
+}
 
 // Remembers how the exchange configured its line, and otherwise is the real line.
 class RecordingPort : public DispenserPort {
@@ -271,12 +285,15 @@ TEST_F(DispenserExchange, AbortDuringTheWait)
 {
     device_.Fault("mute:1");
     MTSys::Event stop;
-    std::thread canceller([copy = MTSys::Event(stop)]() mutable {
-        std::this_thread::sleep_for(std::chrono::milliseconds(250));
+    std::atomic<bool> commandArrived{false};
+    // Stops the exchange once the device holds its command, while it waits for an answer.
+    std::thread canceller([this, &commandArrived, copy = MTSys::Event(stop)]() mutable {
+        commandArrived = WaitForDevice(device_, [](const SimulatorTruth& truth) { return truth.framesIn >= 1; });
         copy.Set();
     });
     EXPECT_FALSE(Exchange({0x46}, 4, &stop));
     canceller.join();
+    EXPECT_TRUE(commandArrived.load());
     EXPECT_EQ(errors_, (Texts{kFailed, kAborted}));
 }
 
@@ -298,7 +315,8 @@ TEST_F(DispenserExchange, LeftoverAnswerIsNotTakenForTheNextAcknowledgement)
     Key()["MaxRetryRsp"] = 1;
     device_.Fault("note-ms:300");
     EXPECT_FALSE(Exchange({0x45, 0x30, 0x33}, 8));
-    std::this_thread::sleep_for(std::chrono::milliseconds(1200));
+    ASSERT_TRUE(WaitForDevice(device_, [](const SimulatorTruth& truth) { return truth.framesOut >= 1; }))
+        << "the late answer was never sent";
     errors_.clear();
     device_.Fault("note-ms:0");
     EXPECT_TRUE(Exchange({0x46}, 4)) << ::testing::PrintToString(errors_);
