@@ -1,5 +1,6 @@
 #include "Plugin/Plugin/plugin_object.h"
 
+#include "Plugin/Plugin/host_adapters.h"
 #include "framework/app_log.h"
 #include "framework/exceptions.h"
 #include "framework/messages.h"
@@ -66,7 +67,7 @@ Split Plugin::SplitAmount(DispenserControl::Settings& store, std::uint32_t amoun
 void Plugin::SetFailed(bool failed)
 {
     failed_.store(failed);
-    TVXDK::Tallivox::TVSession session = Client().GetSession();
+    HostSession session(Client().GetSession());
     session.SetBool("Dispenser.Failed", failed);
 }
 
@@ -77,7 +78,7 @@ void Plugin::ReportFailure(bool failed)
 
 void Plugin::WithCurrentSession(const std::function<void(SessionVariables&)>& use)
 {
-    TVXDK::Tallivox::TVSession session = Client().GetSession();
+    HostSession session(Client().GetSession());
     use(session);
 }
 
@@ -142,7 +143,7 @@ SessionExtender::~SessionExtender()
 HRESULT STDMETHODCALLTYPE SessionExtender::PrepareSession(IUnknown* session)
 {
     return Automation::ComMethod([&] {
-        TVXDK::Tallivox::TVSession variables = TVXDK::Tallivox::TVSession::FromUnknown(session);
+        HostSession variables(TVXDK::Tallivox::TVSession::FromUnknown(session));
         SessionEvents(Plugin::Reach(plugin_.Get())).PrepareSession(variables);
     });
 }
@@ -150,7 +151,7 @@ HRESULT STDMETHODCALLTYPE SessionExtender::PrepareSession(IUnknown* session)
 HRESULT STDMETHODCALLTYPE SessionExtender::OnSessionEvent(IUnknown* session, BSTR event)
 {
     return Automation::ComMethod([&] {
-        TVXDK::Tallivox::TVSession variables = TVXDK::Tallivox::TVSession::FromUnknown(session);
+        HostSession variables(TVXDK::Tallivox::TVSession::FromUnknown(session));
         SessionEvents(Plugin::Reach(plugin_.Get())).OnSessionEvent(variables, newstr(event));
     });
 }
@@ -169,7 +170,7 @@ TerminalExtender::~TerminalExtender()
 HRESULT STDMETHODCALLTYPE TerminalExtender::OnTerminalEvent(IUnknown* terminal, BSTR event)
 {
     return Automation::ComMethod([&] {
-        TVXDK::Tallivox::TVTerminal device = TVXDK::Tallivox::TVTerminal::FromUnknown(terminal);
+        HostTerminal device(TVXDK::Tallivox::TVTerminal::FromUnknown(terminal));
         TerminalEvents(Plugin::Reach(plugin_.Get())).OnTerminalEvent(device, newstr(event));
     });
 }
