@@ -5,7 +5,7 @@
 #include "Plugin/Dispenser/dispenser_log.h"
 #include "Plugin/Dispenser/settings.h"
 #include "Plugin/Dispenser/ui/scenario_dialog.h"
-#include "Plugin/Plugin/control_plugin.h"
+#include "Plugin/Plugin/com/control_plugin.h"
 #include "control_page_ids.h"
 #include "framework/messages.h"
 #include "framework/win32/co_string.h"

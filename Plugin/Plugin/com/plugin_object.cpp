@@ -1,6 +1,9 @@
-#include "Plugin/Plugin/plugin_object.h"
+#include "Plugin/Plugin/com/plugin_object.h"
 
-#include "Plugin/Plugin/host_adapters.h"
+#include "Plugin/Plugin/application_log.h"
+#include "Plugin/Plugin/com/host_adapters.h"
+#include "Plugin/Plugin/session_events.h"
+#include "Plugin/Plugin/terminal_events.h"
 #include "framework/app_log.h"
 #include "framework/exceptions.h"
 #include "framework/messages.h"

@@ -3,8 +3,8 @@
 // so the host object) for as long as it lives, the duration of one call.
 #pragma once
 
-#include "Plugin/Plugin/dispenser_session.h"
 #include "Plugin/Plugin/session_variables.h"
+#include "Plugin/Plugin/terminal_events.h"
 #include "xdk/host_wrappers.h"
 
 #include <string>

@@ -1,9 +1,9 @@
 // The module's entry points: the class objects of the two classes, and the
 // installer's entry. Nothing else is exported.
 #include "Plugin/Dispenser/ui/scenario_dialog.h"
-#include "Plugin/Plugin/class_factory.h"
-#include "Plugin/Plugin/control_plugin.h"
-#include "Plugin/Plugin/plugin_object.h"
+#include "Plugin/Plugin/com/class_factory.h"
+#include "Plugin/Plugin/com/control_plugin.h"
+#include "Plugin/Plugin/com/plugin_object.h"
 #include "Plugin/Plugin/registration.h"
 #include "framework/exceptions.h"
 #include "framework/messages.h"
