@@ -4,7 +4,7 @@
 // - the CPU the link uses while it waits on a silent device, against the wall time.
 //   link_bench [--exchanges N] [--silent-ms MS]
 #include "MTSys/mtsys.h"
-#include "Plugin/Dispenser/device_port.h"
+#include "Plugin/Dispenser/dispenser_port.h"
 #include "Plugin/Dispenser/settings.h"
 #include "tests/support/simulated_dispenser.h"
 #include "tests/support/test_registry.h"

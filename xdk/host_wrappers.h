@@ -1,11 +1,9 @@
 // Thin wrappers of the host's objects for the duration of a call: the client (with
-// its application, session and terminal), the session as a store of variables, and
-// the terminal as the receiver of device states. Texts cross as BSTR; every host call
-// is checked and raises CoError when the host refuses it.
+// its application, session and terminal), the session's variables, and the terminal's
+// device states. Texts are UTF-8 here and cross as BSTR; every host call is checked
+// and raises CoError when the host refuses it.
 #pragma once
 
-#include "Plugin/Plugin/dispenser_session.h"
-#include "Plugin/Plugin/session_variables.h"
 #include "windows_api.h"
 #include "xdk/Tallivex.h"
 #include "xdk/com_ptr.h"
@@ -14,26 +12,26 @@
 
 namespace TVXDK::Tallivox {
 
-class TVSession : public SessionVariables {
+class TVSession {
 public:
     explicit TVSession(ComPtr<ITallivoxSession> session) : session_(std::move(session)) {}
     // From the session argument of an extender call (queried for ITallivoxSession).
     static TVSession FromUnknown(IUnknown* session);
 
-    std::string GetValue(const std::string& name) override;
-    void SetValue(const std::string& name, const std::string& text) override;
+    std::string GetValue(const std::string& name);
+    void SetValue(const std::string& name, const std::string& text);
     void AddExtender(ITallivoxSessionExtender* extender);
 
 private:
     ComPtr<ITallivoxSession> session_;
 };
 
-class TVTerminal : public Plugin::DeviceStateSink {
+class TVTerminal {
 public:
     explicit TVTerminal(ComPtr<ITallivoxTerminal> terminal) : terminal_(std::move(terminal)) {}
     static TVTerminal FromUnknown(IUnknown* terminal);
 
-    void SetDeviceFailed(const std::string& device, bool failed) override;
+    void SetDeviceFailed(const std::string& device, bool failed);
     void AddExtender(ITallivoxTerminalExtender* extender);
 
 private:

@@ -1,6 +1,6 @@
 // The framed exchange with the dispenser: command frame, one-byte acknowledgement,
 // response frame, with the retries and time-outs of the device's protocol.
-#include "Plugin/Dispenser/device_port.h"
+#include "Plugin/Dispenser/dispenser_port.h"
 
 #include "MTSys/mtsys.h"
 #include "Plugin/Dispenser/serial_port.h"

@@ -5,7 +5,7 @@
 // port's error list. It also knows the device's error codes and sensor names.
 #pragma once
 
-#include "Plugin/Dispenser/device_port.h"
+#include "Plugin/Dispenser/dispenser_port.h"
 #include "Plugin/Dispenser/query.h"
 
 #include <cstdint>

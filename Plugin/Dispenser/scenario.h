@@ -1,6 +1,6 @@
 // Dispenser operations as the callers see them: each entry operation builds a
 // Request, runs it to its end on a scenario thread of its own (under the operator
-// dialog on Windows, headless elsewhere) and returns true on success, its outputs,
+// dialog where a user interface installed one, headless elsewhere) and returns true on success, its outputs,
 // and the reasons of a failure as Russian texts in the caller's error list.
 #pragma once
 
@@ -10,6 +10,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -73,7 +74,8 @@ public:
     Request(const Request&) = delete;
     Request& operator=(const Request&) = delete;
 
-    // Runs the operation to its end on the calling thread and returns its result. A
+    // Runs the operation to its end on the calling thread, under the installed dialog
+    // runner (see SetDialogRunner) or else headless, and returns its result. A
     // run that did not end with Ok (cancelled) adds "Выполнение запроса неожиданно
     // прервано" and returns false.
     bool Run(WindowHandle parent);
@@ -95,7 +97,7 @@ public:
     bool Result() const { return result_.load(); }
     void SetResult(bool result) { result_.store(result); }
 
-    // The scenario thread, once a run has started it (the dialog starts it on Windows).
+    // The scenario thread, once a run has started it (the dialog starts it when it runs the request).
     ScenarioThread* Thread() const { return thread_.get(); }
     void SetThread(std::unique_ptr<ScenarioThread> thread);
     // The dialog running the request, so that Cancel reaches it; null when none.
@@ -141,8 +143,18 @@ bool Dispense(WindowHandle parent, std::vector<std::string>* errors, unsigned co
               unsigned* dispensed1, unsigned* dispensed2, unsigned* rejected1, unsigned* rejected2,
               const DispenserControl::SettingsOverride* override = nullptr);
 
-// Runs operations without the dialog also where there are windows (the service
-// tool's console). Off by default: on Windows the operator dialog shows.
+// Runs a request under the operator dialog, modally on the caller's thread, and
+// returns the dialog's end code (1 Ok, anything else cancelled). The dialog starts the
+// request's scenario thread.
+using DialogRunner = std::function<int(Request& request, WindowHandle parent)>;
+// Installs the runner every Request::Run uses; returns the previous one. An empty
+// function removes it. The Windows user interface installs it at start (see
+// ui/scenario_dialog.h); without one every run is headless. Safe from any thread.
+DialogRunner SetDialogRunner(DialogRunner runner);
+DialogRunner CurrentDialogRunner();
+
+// Runs operations without the dialog also where a runner is installed (the service
+// tool's console). Off by default.
 void SetHeadless(bool headless);
 bool IsHeadless();
 

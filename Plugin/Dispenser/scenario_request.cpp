@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <mutex>
+#include <utility>
 
 namespace DispenserScenario {
 
@@ -88,6 +89,15 @@ void Request::SetDialogWindow(WindowHandle dialog)
     dialog_.store(dialog);
 }
 
+// Under the installed dialog when there is one and runs are not forced headless.
+bool Request::Run(WindowHandle parent)
+{
+    const DialogRunner runner = CurrentDialogRunner();
+    if (IsHeadless() || !runner)
+        return RunHeadless(parent);
+    return Finish(runner(*this, parent));
+}
+
 bool Request::RunHeadless(WindowHandle parent)
 {
     thread_ = std::make_unique<ScenarioThread>(*this, parent);
@@ -113,7 +123,22 @@ namespace {
 
 std::atomic<bool> g_headless{false};
 
+std::mutex g_runnerMutex;
+DialogRunner g_dialogRunner;
+
 } // namespace
+
+DialogRunner SetDialogRunner(DialogRunner runner)
+{
+    std::lock_guard lock(g_runnerMutex);
+    return std::exchange(g_dialogRunner, std::move(runner));
+}
+
+DialogRunner CurrentDialogRunner()
+{
+    std::lock_guard lock(g_runnerMutex);
+    return g_dialogRunner;
+}
 
 void SetHeadless(bool headless)
 {

@@ -1,7 +1,12 @@
 // The five session events: the kiosk scenario writes inputs, raises an event, and
 // reads the results from "Dispenser." variables.
+#include "Plugin/Plugin/session_events.h"
+
 #include "Plugin/Dispenser/scenario.h"
-#include "Plugin/Plugin/dispenser_session.h"
+#include "Plugin/Plugin/amount_split.h"
+#include "Plugin/Plugin/application_log.h"
+#include "Plugin/Plugin/publication.h"
+#include "Plugin/Plugin/readiness.h"
 #include "framework/app_log.h"
 #include "framework/exceptions.h"
 #include "framework/messages.h"

@@ -1,6 +1,6 @@
 // The kiosk session as the plug-in sees it: a store of text variables by name, and
 // the value conventions of the "Dispenser." variables. The host's session object is
-// one implementation (TVSession); tests and the service tool use a map.
+// one implementation (HostSession); tests and the service tool use a map.
 #pragma once
 
 #include <cstdint>

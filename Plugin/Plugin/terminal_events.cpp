@@ -1,7 +1,11 @@
 // The terminal events of the dispenser: "Poll", the counter set-up from the session,
 // the device check, and the device-state notification.
+#include "Plugin/Plugin/terminal_events.h"
+
 #include "Plugin/Dispenser/scenario.h"
-#include "Plugin/Plugin/dispenser_session.h"
+#include "Plugin/Plugin/application_log.h"
+#include "Plugin/Plugin/publication.h"
+#include "Plugin/Plugin/readiness.h"
 #include "framework/app_log.h"
 #include "framework/exceptions.h"
 #include "framework/messages.h"

@@ -4,7 +4,7 @@
 // back to keep a request running while a test looks at it.
 #pragma once
 
-#include "Plugin/Dispenser/device_port.h"
+#include "Plugin/Dispenser/dispenser_port.h"
 #include "Plugin/Dispenser/serial_port.h"
 
 #include <condition_variable>

@@ -4,7 +4,8 @@
 // prompt hook, controls are changed with the messages a user's clicks send).
 #include "Plugin/Dispenser/dispenser_log.h"
 #include "Plugin/Dispenser/settings.h"
-#include "Plugin/Plugin/control_plugin.h"
+#include "Plugin/Dispenser/ui/scenario_dialog.h"
+#include "Plugin/Plugin/com/control_plugin.h"
 #include "control_page_ids.h"
 #include "framework/messages.h"
 #include "framework/win32/co_string.h"
@@ -124,6 +125,8 @@ protected:
     ControlPageTest()
     {
         DispenserLogHandler::Release();
+        // The page's operations run under the operator dialog, as in the plug-in module.
+        previousRunner_ = DispenserScenario::SetDialogRunner(&DispenserScenario::RunUnderDialog);
         previousHook_ = SetOperatorPromptHook([this](const OperatorPrompt& prompt) {
             prompts_.push_back(prompt);
             if (onPrompt_)
@@ -148,6 +151,7 @@ protected:
         if (host_ != nullptr)
             DestroyWindow(host_);
         SetOperatorPromptHook(previousHook_);
+        DispenserScenario::SetDialogRunner(previousRunner_);
         RegKey ports(RegistryRoot::LocalMachine, "HARDWARE\\DEVICEMAP\\SERIALCOMM", true, RegAccessAll);
         for (const std::string& name : ports.ValueNames())
             ports.DeleteValue(name);
@@ -278,6 +282,7 @@ protected:
     std::function<void(const OperatorPrompt&)> onPrompt_; // runs while the box would be up
     std::vector<OperatorPrompt> prompts_;
     OperatorPromptHook previousHook_;
+    DispenserScenario::DialogRunner previousRunner_;
     std::map<std::string, RegData> savedPorts_;
 };
 

@@ -5,6 +5,7 @@
 #include "Plugin/Dispenser/dispenser_log.h"
 #include "Plugin/Dispenser/scenario.h"
 #include "Plugin/Dispenser/settings.h"
+#include "Plugin/Dispenser/ui/scenario_dialog.h"
 #include "framework/messages.h"
 #include "framework/win32/wide_text.h"
 #include "tests/support/screenshot.h"
@@ -47,6 +48,7 @@ protected:
     ScenarioDialogTest()
     {
         DispenserLogHandler::Release();
+        previousRunner_ = DispenserScenario::SetDialogRunner(&DispenserScenario::RunUnderDialog);
         RegKey key(RegistryRoot::LocalMachine, DispenserControl::kSettingsKey, true, RegAccessAll);
         key["Device"] = "LCDM-2000";
         key["Off"] = 0;
@@ -64,6 +66,7 @@ protected:
     {
         if (operatorThread_.joinable())
             operatorThread_.join();
+        DispenserScenario::SetDialogRunner(previousRunner_);
         DispenserLogHandler::Release();
     }
 
@@ -89,6 +92,7 @@ protected:
     TempFolder folder_;
     SimulatedDispenser device_;
     std::thread operatorThread_;
+    DispenserScenario::DialogRunner previousRunner_;
 };
 
 TEST_F(ScenarioDialogTest, HiddenDialogIsNeverShownAndEndsWithTheThread)

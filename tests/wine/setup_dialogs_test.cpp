@@ -4,7 +4,7 @@
 // clicks and types through window messages, and ends it. Message boxes are answered
 // by the operator-prompt hook, which keeps their texts.
 #include "Plugin/Dispenser/settings.h"
-#include "Plugin/Plugin/setup_dialogs.h"
+#include "Plugin/Plugin/com/setup_dialogs.h"
 #include "framework/exceptions.h"
 #include "framework/messages.h"
 #include "framework/paths.h"

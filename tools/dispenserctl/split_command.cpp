@@ -1,7 +1,7 @@
 #include "tools/dispenserctl/split_command.h"
 
 #include "Plugin/Dispenser/settings.h"
-#include "Plugin/Plugin/dispenser_session.h"
+#include "Plugin/Plugin/amount_split.h"
 #include "framework/text_format.h"
 #include "tools/dispenserctl/console.h"
 

@@ -38,4 +38,11 @@ private:
     RegKey key_;
 };
 
+// Runs `request` under the dialog, modally on the caller's thread (the dialog starts
+// the request's thread), and returns the dialog's end code: a DialogRunner.
+int RunUnderDialog(Request& request, WindowHandle parent);
+// Makes every later Request::Run of the process show the dialog. The plug-in module,
+// and the tests of the dialog, call it before they run operations.
+void InstallDialogRunner();
+
 } // namespace DispenserScenario

@@ -1,7 +1,7 @@
 // The framed exchange against the simulated dispenser through a real serial line
 // (a pseudo-terminal natively, a wine COM port under wine). Time-outs are shortened
 // through the registry, as a technician would, never in the code.
-#include "Plugin/Dispenser/device_port.h"
+#include "Plugin/Dispenser/dispenser_port.h"
 
 #include "MTSys/mtsys.h"
 #include "Plugin/Dispenser/serial_port.h"

@@ -2,7 +2,7 @@
 // journal agree with what the device really did.
 #include "tests/integration/scenarios/scenario_fixture.h"
 
-#include "Plugin/Dispenser/device_port.h"
+#include "Plugin/Dispenser/dispenser_port.h"
 #include "Plugin/Dispenser/serial_port.h"
 
 #include <gmock/gmock.h>

@@ -145,6 +145,44 @@ TEST_F(ServiceOperations, TestRejectNamesTheCassette)
     }
 }
 
+// ---- Who runs an operation ------------------------------------------------------
+
+// A user interface installs the runner that carries every run (the operator dialog);
+// the service tool's headless switch passes it by, and without one a run is headless.
+TEST_F(ServiceOperations, RunsGoThroughTheInstalledDialogRunnerUnlessHeadless)
+{
+    SetUpDevice();
+    int runs = 0;
+    // An operator who cancels before the device is asked.
+    const DispenserScenario::DialogRunner previous =
+        DispenserScenario::SetDialogRunner([&runs](DispenserScenario::Request& request, WindowHandle) {
+            ++runs;
+            EXPECT_EQ(request.GetKind(), DispenserScenario::KindRomVersion);
+            return 2;
+        });
+    DispenserScenario::SetHeadless(false);
+    Texts errors;
+    std::string version;
+    EXPECT_FALSE(DispenserScenario::QueryVersion(nullptr, &errors, &version));
+    EXPECT_EQ(runs, 1);
+    EXPECT_EQ(errors, Texts{"Выполнение запроса неожиданно прервано"});
+    EXPECT_EQ(device_->Truth().commands, 0u);
+
+    DispenserScenario::SetHeadless(true);
+    EXPECT_TRUE(DispenserScenario::QueryVersion(nullptr, &errors, &version)) << ::testing::PrintToString(errors);
+    EXPECT_EQ(runs, 1);
+    EXPECT_EQ(version, "V1.2");
+
+    DispenserScenario::SetHeadless(false);
+    DispenserScenario::SetDialogRunner({});
+    version.clear();
+    EXPECT_TRUE(DispenserScenario::QueryVersion(nullptr, &errors, &version)) << ::testing::PrintToString(errors);
+    EXPECT_EQ(version, "V1.2");
+    EXPECT_EQ(runs, 1);
+    EXPECT_EQ(device_->Truth().commands, 2u);
+    DispenserScenario::SetDialogRunner(previous);
+}
+
 // ---- Test reject: limits and counters ------------------------------------------------
 
 TEST_F(ServiceOperations, TestRejectKeepsOneNoteAboveTheReserve)

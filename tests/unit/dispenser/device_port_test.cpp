@@ -1,4 +1,4 @@
-#include "Plugin/Dispenser/device_port.h"
+#include "Plugin/Dispenser/dispenser_port.h"
 
 #include "MTSys/mtsys.h"
 #include "Plugin/Dispenser/serial_port.h"

@@ -1,6 +1,5 @@
-#include "Plugin/Dispenser/scenario.h"
-
 #include "Plugin/Dispenser/ui/scenario_dialog.h"
+
 #include "framework/paths.h"
 #include "framework/win32/ui_engine.h"
 
@@ -26,13 +25,10 @@ private:
 
 } // namespace
 
-// The operation runs under the "DISPENSER" dialog, modally on the caller's thread.
-bool Request::Run(WindowHandle parent)
+int RunUnderDialog(Request& request, WindowHandle parent)
 {
-    if (IsHeadless())
-        return RunHeadless(parent);
     const RichEditLibrary richEdit;
-    auto dialog = std::make_unique<Dialog>(OwnModuleHandle(), this);
+    auto dialog = std::make_unique<Dialog>(OwnModuleHandle(), &request);
     if (parent != nullptr) {
         SetActiveWindow(parent);
         EnableWindow(parent, TRUE);
@@ -43,7 +39,12 @@ bool Request::Run(WindowHandle parent)
     CheckQortoResult(QortoExecute(window, endCode, show ? SW_SHOW : SW_HIDE), __FILE_NAME__, __LINE__);
     // The dialog and its window go now: no message can reach this request after Run.
     dialog.reset();
-    return Finish(endCode);
+    return endCode;
+}
+
+void InstallDialogRunner()
+{
+    SetDialogRunner(&RunUnderDialog);
 }
 
 } // namespace DispenserScenario

@@ -1,11 +1,12 @@
 // The plug-in's COM objects: Plugin (started by the host with its client; the root of
 // the plug-in's life in the host), and the session and terminal extenders it creates
 // and registers with the host. They unwrap their arguments and call the portable
-// logic of dispenser_session.h.
+// kiosk logic (session_events.h, terminal_events.h).
 #pragma once
 
 #include "Plugin/Dispenser/dispenser_log.h"
-#include "Plugin/Plugin/dispenser_session.h"
+#include "Plugin/Plugin/amount_split.h"
+#include "Plugin/Plugin/plugin_context.h"
 #include "framework/registry.h"
 #include "xdk/automation_object.h"
 #include "xdk/host_wrappers.h"

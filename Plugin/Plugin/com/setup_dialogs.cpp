@@ -1,7 +1,7 @@
-#include "Plugin/Plugin/setup_dialogs.h"
+#include "Plugin/Plugin/com/setup_dialogs.h"
 
-#include "Plugin/Plugin/cassette_setup_dialog.h"
-#include "Plugin/Plugin/reject_setup_dialog.h"
+#include "Plugin/Plugin/com/cassette_setup_dialog.h"
+#include "Plugin/Plugin/com/reject_setup_dialog.h"
 
 #include <commctrl.h>
 

@@ -1,5 +1,9 @@
-#include "Plugin/Plugin/plugin_object.h"
+#include "Plugin/Plugin/com/plugin_object.h"
 
+#include "Plugin/Plugin/application_log.h"
+#include "Plugin/Plugin/com/host_adapters.h"
+#include "Plugin/Plugin/session_events.h"
+#include "Plugin/Plugin/terminal_events.h"
 #include "framework/app_log.h"
 #include "framework/exceptions.h"
 #include "framework/messages.h"
@@ -66,7 +70,7 @@ Split Plugin::SplitAmount(DispenserControl::Settings& store, std::uint32_t amoun
 void Plugin::SetFailed(bool failed)
 {
     failed_.store(failed);
-    TVXDK::Tallivox::TVSession session = Client().GetSession();
+    HostSession session(Client().GetSession());
     session.SetBool("Dispenser.Failed", failed);
 }
 
@@ -77,7 +81,7 @@ void Plugin::ReportFailure(bool failed)
 
 void Plugin::WithCurrentSession(const std::function<void(SessionVariables&)>& use)
 {
-    TVXDK::Tallivox::TVSession session = Client().GetSession();
+    HostSession session(Client().GetSession());
     use(session);
 }
 
@@ -142,7 +146,7 @@ SessionExtender::~SessionExtender()
 HRESULT STDMETHODCALLTYPE SessionExtender::PrepareSession(IUnknown* session)
 {
     return Automation::ComMethod([&] {
-        TVXDK::Tallivox::TVSession variables = TVXDK::Tallivox::TVSession::FromUnknown(session);
+        HostSession variables(TVXDK::Tallivox::TVSession::FromUnknown(session));
         SessionEvents(Plugin::Reach(plugin_.Get())).PrepareSession(variables);
     });
 }
@@ -150,7 +154,7 @@ HRESULT STDMETHODCALLTYPE SessionExtender::PrepareSession(IUnknown* session)
 HRESULT STDMETHODCALLTYPE SessionExtender::OnSessionEvent(IUnknown* session, BSTR event)
 {
     return Automation::ComMethod([&] {
-        TVXDK::Tallivox::TVSession variables = TVXDK::Tallivox::TVSession::FromUnknown(session);
+        HostSession variables(TVXDK::Tallivox::TVSession::FromUnknown(session));
         SessionEvents(Plugin::Reach(plugin_.Get())).OnSessionEvent(variables, newstr(event));
     });
 }
@@ -169,7 +173,7 @@ TerminalExtender::~TerminalExtender()
 HRESULT STDMETHODCALLTYPE TerminalExtender::OnTerminalEvent(IUnknown* terminal, BSTR event)
 {
     return Automation::ComMethod([&] {
-        TVXDK::Tallivox::TVTerminal device = TVXDK::Tallivox::TVTerminal::FromUnknown(terminal);
+        HostTerminal device(TVXDK::Tallivox::TVTerminal::FromUnknown(terminal));
         TerminalEvents(Plugin::Reach(plugin_.Get())).OnTerminalEvent(device, newstr(event));
     });
 }

@@ -4,7 +4,7 @@
 // all is set on the service page, not here.
 #pragma once
 
-#include "Plugin/Plugin/setup_dialog_base.h"
+#include "Plugin/Plugin/com/setup_dialog_base.h"
 
 namespace Plugin {
 

@@ -1,4 +1,4 @@
-#include "Plugin/Plugin/control_plugin_page.h"
+#include "Plugin/Plugin/com/control_plugin_page.h"
 
 #include "framework/exceptions.h"
 #include "framework/messages.h"

@@ -1,4 +1,4 @@
-#include "Plugin/Plugin/reject_setup_dialog.h"
+#include "Plugin/Plugin/com/reject_setup_dialog.h"
 
 #include "Plugin/Dispenser/settings.h"
 #include "resources/setup_dialog_ids.h"

@@ -1,4 +1,4 @@
-#include "Plugin/Plugin/cassette_setup_dialog.h"
+#include "Plugin/Plugin/com/cassette_setup_dialog.h"
 
 #include "Plugin/Dispenser/settings.h"
 #include "framework/exceptions.h"

@@ -1,6 +1,6 @@
-#include "Plugin/Plugin/control_plugin.h"
+#include "Plugin/Plugin/com/control_plugin.h"
 
-#include "Plugin/Plugin/dispenser_control_page.h"
+#include "Plugin/Plugin/com/dispenser_control_page.h"
 #include "framework/exceptions.h"
 #include "framework/paths.h"
 #include "framework/win32/co_string.h"

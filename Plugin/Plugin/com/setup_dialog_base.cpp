@@ -1,4 +1,4 @@
-#include "Plugin/Plugin/setup_dialog_base.h"
+#include "Plugin/Plugin/com/setup_dialog_base.h"
 
 #include "framework/exceptions.h"
 #include "framework/messages.h"

@@ -3,7 +3,7 @@
 #pragma once
 
 #include "Plugin/Dispenser/settings.h"
-#include "Plugin/Plugin/control_plugin_page.h"
+#include "Plugin/Plugin/com/control_plugin_page.h"
 
 #include <memory>
 #include <optional>

@@ -3,7 +3,7 @@
 // small control helpers. All of it runs on the dialog's thread.
 #pragma once
 
-#include "Plugin/Plugin/context_help.h"
+#include "Plugin/Plugin/com/context_help.h"
 #include "framework/win32/dialog.h"
 
 #include <cstdint>

@@ -1,8 +1,9 @@
 // The module's entry points: the class objects of the two classes, and the
 // installer's entry. Nothing else is exported.
-#include "Plugin/Plugin/class_factory.h"
-#include "Plugin/Plugin/control_plugin.h"
-#include "Plugin/Plugin/plugin_object.h"
+#include "Plugin/Dispenser/ui/scenario_dialog.h"
+#include "Plugin/Plugin/com/class_factory.h"
+#include "Plugin/Plugin/com/control_plugin.h"
+#include "Plugin/Plugin/com/plugin_object.h"
 #include "Plugin/Plugin/registration.h"
 #include "framework/exceptions.h"
 #include "framework/messages.h"
@@ -57,6 +58,9 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID /*reserv
 extern "C" HRESULT STDAPICALLTYPE DllGetClassObject(REFCLSID classId, REFIID iid, LPVOID* out)
 {
     try {
+        // Every object of the plug-in comes from here: its operations run under the
+        // operator dialog from the first one on.
+        DispenserScenario::InstallDialogRunner();
         if (IsEqualCLSID(classId, ParseClassId(Plugin::kPluginClassId)))
             return HandOutFactory<Plugin::ClassFactory<Plugin::Plugin, ITallivoxPlugin>>(iid, out);
         if (IsEqualCLSID(classId, ParseClassId(Plugin::kControlPluginClassId)))

@@ -1,9 +1,9 @@
-#include "Plugin/Plugin/dispenser_control_page.h"
+#include "Plugin/Plugin/com/dispenser_control_page.h"
 
 #include "Plugin/Dispenser/scenario.h"
-#include "Plugin/Plugin/context_help.h"
+#include "Plugin/Plugin/com/context_help.h"
 #include "Plugin/Plugin/port_list.h"
-#include "Plugin/Plugin/setup_dialogs.h"
+#include "Plugin/Plugin/com/setup_dialogs.h"
 #include "control_page_ids.h"
 #include "framework/exceptions.h"
 #include "framework/messages.h"

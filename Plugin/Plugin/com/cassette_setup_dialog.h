@@ -4,7 +4,7 @@
 // the cassette is in use is set on the service page, not here.
 #pragma once
 
-#include "Plugin/Plugin/setup_dialog_base.h"
+#include "Plugin/Plugin/com/setup_dialog_base.h"
 
 #include <string>
 

@@ -1,4 +1,4 @@
-#include "Plugin/Plugin/context_help.h"
+#include "Plugin/Plugin/com/context_help.h"
 
 #include "framework/paths.h"
 #include "framework/win32/wide_text.h"
