@@ -222,10 +222,12 @@ bool ScenarioThread::DoDispense()
                 request_.AddError(text);
             }
             BookPass(*pass, PassKind::Payout);
-            if (!debug && StopOnEmptyCassettes(totals, *pass))
-                break;
-            // A cancel during this pass: its notes are counted, no further pass runs.
+            const bool cassettesEmpty = !debug && StopOnEmptyCassettes(totals, *pass);
+            // A cancel during this pass, also the last one: its notes are counted, no
+            // further pass runs, and the payout fails with its FAILURE records.
             StopIfCancelled();
+            if (cassettesEmpty)
+                break;
         }
 
         for (int c = 0; c < 2; ++c) {

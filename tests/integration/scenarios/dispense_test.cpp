@@ -493,6 +493,28 @@ TEST_F(ScenarioTest, CancelDuringAPassCountsThatPassAndStops)
     ExpectRegistryMatchesDevice();
 }
 
+TEST_F(ScenarioTest, CancelDuringAPassThatEmptiesACassetteStillFails)
+{
+    // The one pass pays cassette #1 in full and finds #2 empty: the cancel that came
+    // meanwhile must fail the payout with a FAILURE record, not be lost to the stop.
+    SetUpDevice("LCDM-2000", 200, 0);
+    SubKey("Cassette\\2")["Count"] = 40;
+    device_->Fault("note-ms:100");
+    const Ledger before = TakeLedger();
+    CancelWhenPicking cancel(*device_);
+    const Payout payout = Dispense(5, 3);
+    cancel.Join();
+    EXPECT_EQ(cancel.cancelled, 1);
+    EXPECT_FALSE(payout.result);
+    EXPECT_EQ(payout.dispensed1, 5u);
+    EXPECT_THAT(payout.errors, Contains(kCancelled));
+    EXPECT_EQ(JournalOf("ABORT"), Texts{"8\tABORT\t3\t;кассета #2: выдача купюр прервана, не выдано купюр: 3 шт."});
+    EXPECT_EQ(JournalOf("FAILURE"),
+              Texts{std::string("9\tFAILURE\t3\t;ошибка: \"") + kCancelled +
+                    "\"; не выдано купюр из кассеты #2: 3 шт."});
+    ExpectAccounted(before, payout);
+}
+
 TEST_F(ScenarioTest, BusyPortFailsBeforeAnyNoteMoves)
 {
     SetUpDevice();
