@@ -1,7 +1,8 @@
 // Dispenser operations as the callers see them: each entry operation builds a
 // Request, runs it to its end on a scenario thread of its own (under the operator
-// dialog where a user interface installed one, headless elsewhere) and returns true on success, its outputs,
-// and the reasons of a failure as Russian texts in the caller's error list.
+// dialog where a user interface installed one, headless elsewhere) and returns true on
+// success, its outputs, and the reasons of a failure as Russian texts in the caller's
+// error list.
 #pragma once
 
 #include "Plugin/Dispenser/settings.h"
@@ -97,7 +98,7 @@ public:
     bool Result() const { return result_.load(); }
     void SetResult(bool result) { result_.store(result); }
 
-    // The scenario thread, once a run has started it (the dialog starts it when it runs the request).
+    // The scenario thread, once a run has started it (under a dialog, the dialog starts it).
     ScenarioThread* Thread() const { return thread_.get(); }
     void SetThread(std::unique_ptr<ScenarioThread> thread);
     // The dialog running the request, so that Cancel reaches it; null when none.
