@@ -126,6 +126,23 @@ std::optional<PassOutcome> ScenarioThread::DebugPass(DispenserControl::Settings&
     return pass;
 }
 
+void ScenarioThread::AddToTotals(PayoutTotals& totals, const std::uint32_t (&chunk)[2], const PassOutcome& pass)
+{
+    for (int c = 0; c < 2; ++c) {
+        if (chunk[c] > 0)
+            Say(AppLog::Info, "%s: выдача купюр (кассета #%d), %i шт.: выдано %u шт., забраковано %u шт.",
+                name_.c_str(), c + 1, static_cast<int>(chunk[c]), pass.out[c], pass.rejected[c]);
+        totals.dispensed[c] = SaturatingAdd(totals.dispensed[c], pass.out[c]);
+        totals.rejected[c] = SaturatingAdd(totals.rejected[c], pass.rejected[c]);
+    }
+    // A device error does not end the payout: the next pass may still pay.
+    if (!IsSuccess(pass.code)) {
+        const std::string text = DeviceErrorText(pass.code);
+        request_.Logs().WriteRecord(EventError, "ERROR", pass.code, text);
+        request_.AddError(text);
+    }
+}
+
 bool ScenarioThread::StopOnEmptyCassettes(const PayoutTotals& totals, const PassOutcome& pass)
 {
     DispenserLogHandler& logs = request_.Logs();
@@ -203,24 +220,14 @@ bool ScenarioThread::DoDispense()
             if (size.clamped)
                 Say(AppLog::Warning, "%s: значение MaxDispense (%u) вне пределов 1..%u, используется %u",
                     name_.c_str(), stored, PayoutRules::kMaxNotesPerPass, size.notes);
-            const std::uint32_t chunk[2] = {std::min(size.notes, totals.Owed(0)), std::min(size.notes, totals.Owed(1))};
+            const std::uint32_t chunk[2] = {std::min(size.notes, totals.Owed(0)),
+                                            std::min(size.notes, totals.Owed(1))};
 
             const std::optional<PassOutcome> pass = debug ? DebugPass(settings, totals) : DevicePass(port, chunk);
             if (!pass)
                 break;
 
-            for (int c = 0; c < 2; ++c) {
-                if (chunk[c] > 0)
-                    Say(AppLog::Info, "%s: выдача купюр (кассета #%d), %i шт.: выдано %u шт., забраковано %u шт.",
-                        name_.c_str(), c + 1, static_cast<int>(chunk[c]), pass->out[c], pass->rejected[c]);
-                totals.dispensed[c] = SaturatingAdd(totals.dispensed[c], pass->out[c]);
-                totals.rejected[c] = SaturatingAdd(totals.rejected[c], pass->rejected[c]);
-            }
-            if (!IsSuccess(pass->code)) {
-                const std::string text = DeviceErrorText(pass->code);
-                request_.Logs().WriteRecord(EventError, "ERROR", pass->code, text);
-                request_.AddError(text);
-            }
+            AddToTotals(totals, chunk, *pass);
             BookPass(*pass, PassKind::Payout);
             const bool cassettesEmpty = !debug && StopOnEmptyCassettes(totals, *pass);
             // A cancel during this pass, also the last one: its notes are counted, no

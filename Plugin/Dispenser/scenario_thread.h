@@ -67,6 +67,9 @@ private:
     // One note in debug mode, the operator's answer deciding its fate; nothing when the
     // operator stops the payout.
     std::optional<PassOutcome> DebugPass(DispenserControl::Settings& settings, const PayoutTotals& totals);
+    // The pass's notes added to the running totals (the device's own rejected counts),
+    // with its trace lines and, for a device error, its ERROR record.
+    void AddToTotals(PayoutTotals& totals, const std::uint32_t (&chunk)[2], const PassOutcome& pass);
     // After a pass in which a cassette still owed gave nothing: its ABORT records; true
     // when no cassette can give more.
     bool StopOnEmptyCassettes(const PayoutTotals& totals, const PassOutcome& pass);
