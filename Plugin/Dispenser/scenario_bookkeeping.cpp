@@ -34,7 +34,12 @@ void ScenarioThread::BookPass(const PassOutcome& pass, PassKind kind)
 
     std::uint32_t rejected[2] = {pass.rejected[0], pass.rejected[1]};
     if (rejected[0] != 0 || rejected[1] != 0) {
-        const std::uint32_t factor = OperationValue("RejectFactor", 1);
+        std::uint32_t factor = OperationValue("RejectFactor", 1);
+        // A factor of 0 would make the rejected notes vanish from both counters.
+        if (factor == 0) {
+            Say(AppLog::Warning, "%s: значение RejectFactor (0) недопустимо, используется 1", name_.c_str());
+            factor = 1;
+        }
         rejected[0] = SaturatingMultiply(rejected[0], factor);
         rejected[1] = SaturatingMultiply(rejected[1], factor);
         if (kind == PassKind::TestReject)

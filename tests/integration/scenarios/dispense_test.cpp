@@ -227,6 +227,28 @@ TEST_F(ScenarioTest, AmountLimitCannotBeWrappedPast)
     }
 }
 
+TEST_F(ScenarioTest, AmountLimitRefusesACassetteWithoutDenomination)
+{
+    SetUpDevice();
+    MainKey()["Max"] = 1000;
+    MainKey()["Flags"] = 0x4;
+    SubKey("Cassette\\2")["Denomination"] = 0;
+    const Ledger before = TakeLedger();
+    Payout payout = Dispense(0, 50); // worth nothing by the settings, and so within any limit
+    EXPECT_FALSE(payout.result);
+    EXPECT_EQ(payout.errors,
+              Texts{"Не задан номинал купюр кассеты #2: предел максимальной выдачи не может быть проверен"});
+    EXPECT_EQ(device_->Truth().framesIn, 0u);
+    ExpectAccounted(before, payout);
+
+    // Only the cassettes asked count, and without the limit the denomination does not matter.
+    payout = Dispense(1, 0);
+    EXPECT_TRUE(payout.result) << ::testing::PrintToString(payout.errors);
+    MainKey()["Flags"] = 0;
+    payout = Dispense(0, 1);
+    EXPECT_TRUE(payout.result) << ::testing::PrintToString(payout.errors);
+}
+
 TEST_F(ScenarioTest, SingleCassetteModelRefusesTheLowerCassette)
 {
     SetUpDevice("LCDM-1000", 200, 0);
@@ -267,6 +289,22 @@ TEST_F(ScenarioTest, RejectFactorWeighsTheRejectedNotesInTheCounters)
     EXPECT_EQ(JournalOf("REJECT"), (Texts{"11\tREJECT\t4\t;диспенсер забраковал купюр: 4 шт.",
                                           "11\tREJECT\t2\t;диспенсер забраковал купюр: 2 шт."}));
     ExpectAccounted(before, payout, 2);
+}
+
+TEST_F(ScenarioTest, RejectFactorZeroCountsTheRejectsOnceWithAWarning)
+{
+    SetUpDevice();
+    MainKey()["RejectFactor"] = 0;
+    device_->Fault("reject-every:2");
+    const Ledger before = TakeLedger();
+    const Payout payout = Dispense(3, 0);
+    ASSERT_TRUE(payout.result) << ::testing::PrintToString(payout.errors);
+    ASSERT_GT(payout.rejected1, 0u);
+    EXPECT_EQ(RejectCount(), payout.rejected1) << "rejected notes must not vanish from the bin";
+    EXPECT_EQ(CassetteCount(1), 200u - 3 - payout.rejected1);
+    EXPECT_THAT(Trace(), HasSubstr("значение RejectFactor (0) недопустимо, используется 1"));
+    ExpectAccounted(before, payout);
+    ExpectRegistryMatchesDevice();
 }
 
 TEST_F(ScenarioTest, BillEndResetsTheCassetteCounter)
