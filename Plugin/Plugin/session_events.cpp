@@ -152,6 +152,12 @@ void SessionEvents::Dispense(SessionVariables& session)
             session.SetUInt("Dispenser.Rejected2", 0);
         }
         session.SetUInt("Dispenser.Rejected", 0);
+        // Cleared before any note moves: a failure after the payout must not leave the
+        // counts for the scenario to pay a second time.
+        if (n >= 1 && count1 != 0)
+            session.Clear("Dispenser.Dispense1");
+        if (n >= 2 && count2 != 0)
+            session.Clear("Dispenser.Dispense2");
 
         unsigned dispensed1 = 0, dispensed2 = 0, rejected1 = 0, rejected2 = 0;
         const bool ok = DispenserScenario::Dispense(MainWindow(), &errors, count1, count2, &dispensed1, &dispensed2,
@@ -164,8 +170,6 @@ void SessionEvents::Dispense(SessionVariables& session)
             if (n < c.number)
                 continue;
             const std::string suffix = c.number == 1 ? "1" : "2";
-            if (c.count != 0)
-                session.Clear("Dispenser.Dispense" + suffix);
             if (c.dispensed != 0)
                 session.SetUInt("Dispenser.Dispensed" + suffix, c.dispensed);
             if (c.rejected != 0)

@@ -234,6 +234,27 @@ TEST_F(SessionEventsTest, UnreadableCountsStopThePayoutBeforeTheDevice)
     }
 }
 
+TEST_F(SessionEventsTest, CountsAreClearedBeforeThePayoutSoAFailureCannotPayThemTwice)
+{
+    ConfigureDevice();
+    // The host refuses the first result of the payout.
+    class RefusingResults : public MapSession {
+    public:
+        void SetValue(const std::string& name, const std::string& text) override
+        {
+            if (name == "Dispenser.Dispensed1" && text != "0")
+                throw OVAppException("сеанс недоступен");
+            MapSession::SetValue(name, text);
+        }
+    } session;
+    session.SetValue("Dispenser.Dispense1", "2");
+    session.SetValue("Dispenser.Dispense2", "1");
+    EXPECT_THROW(Raise(session, "Dispenser.Dispense"), OVAppException);
+    EXPECT_EQ(CassetteCount(1), 198u) << "the payout ran";
+    EXPECT_EQ(session.GetValue("Dispenser.Dispense1"), "");
+    EXPECT_EQ(session.GetValue("Dispenser.Dispense2"), "");
+}
+
 TEST_F(SessionEventsTest, NegativeOrFractionalCountsNeverAskForMore)
 {
     ConfigureDevice();
