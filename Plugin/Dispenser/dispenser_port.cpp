@@ -5,6 +5,7 @@
 #include "MTSys/mtsys.h"
 #include "Plugin/Dispenser/serial_port.h"
 #include "Plugin/Dispenser/settings.h"
+#include "framework/exceptions.h"
 #include "framework/text_format.h"
 
 #include <algorithm>
@@ -303,7 +304,14 @@ bool DispenserPort::ReceiveResponse(SerialPort& line, const RegKey& key, const M
                               buffer[5 + m] == Checksum(buffer.data(), 5 + m);
         if (accepted) {
             Trace(AppLog::Positive, "DispenserPort: ответ опознан, отправляем положительное подтверждение");
-            WriteBytes(line, {kAck});
+            // The answer stands whether or not the acknowledgement reaches the device: a
+            // note-moving command has done its work by now.
+            try {
+                WriteBytes(line, {kAck});
+            } catch (const OrvaneException& error) {
+                Trace(AppLog::Warning, "DispenserPort: положительное подтверждение не отправлено: %s",
+                      error.Reason().c_str());
+            }
             std::copy(buffer.begin() + 4, buffer.begin() + 4 + static_cast<std::ptrdiff_t>(m), response.begin());
             return true;
         }

@@ -1,5 +1,7 @@
 #include "tests/support/scripted_line.h"
 
+#include "framework/exceptions.h"
+
 #include <algorithm>
 #include <chrono>
 
@@ -100,6 +102,8 @@ std::size_t ScriptedLine::Read(std::size_t* done, void* buffer, std::size_t size
 
 std::size_t ScriptedLine::Write(const void* data, std::size_t size)
 {
+    if (script_.FailsAcknowledgement(static_cast<const std::uint8_t*>(data), size))
+        throw WindowsError(5, __FILE__, __LINE__);
     script_.OnWrite(static_cast<const std::uint8_t*>(data), size);
     return size;
 }

@@ -7,6 +7,7 @@
 #include "Plugin/Dispenser/dispenser_port.h"
 #include "Plugin/Dispenser/serial_port.h"
 
+#include <atomic>
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
@@ -27,6 +28,12 @@ public:
     void Release();
     // Waits until a read is held back (the request is inside its exchange).
     bool WaitForHeldRead(int milliseconds);
+    // The host's writes of a lone ACK fail as a broken line's would.
+    void FailAcknowledgementWrites() { failAcknowledgements_ = true; }
+    bool FailsAcknowledgement(const std::uint8_t* data, std::size_t size) const
+    {
+        return failAcknowledgements_ && size == 1 && data[0] == 0x06;
+    }
 
     // Every byte the host wrote.
     std::vector<std::uint8_t> Written() const;
@@ -46,6 +53,7 @@ private:
     std::deque<ScriptedAnswer> answers_;
     std::deque<std::uint8_t> input_;
     std::vector<std::uint8_t> written_;
+    std::atomic<bool> failAcknowledgements_{false};
 };
 
 class ScriptedLine final : public SerialPort {

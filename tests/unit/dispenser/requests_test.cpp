@@ -214,6 +214,18 @@ TEST_F(RequestTest, TwoCassetteDispenseAnswer)
     EXPECT_EQ(dispense.ErrorCode(), '8');
 }
 
+TEST_F(RequestTest, AnswerStandsWhenItsAcknowledgementCannotBeWritten)
+{
+    // The notes have left by the time the answer comes: a failed ACK must not lose them.
+    script_.FailAcknowledgementWrites();
+    DispenserQuery_Dispense dispense(port_, 5, 7);
+    ASSERT_EQ(Run(dispense, {0x06, Text("050507070" "00" "0000")}), QueryCompleted);
+    EXPECT_EQ(dispense.Cassette(1).exited, 5);
+    EXPECT_EQ(dispense.Cassette(2).exited, 7);
+    EXPECT_TRUE(errors_.empty()) << ::testing::PrintToString(errors_);
+    EXPECT_NE(Trace().find("положительное подтверждение не отправлено"), std::string::npos);
+}
+
 TEST_F(RequestTest, DispenseAnswerOutOfRangeStoresNothing)
 {
     for (const char* payload : {"12720000", "12120200", "1212000a", "12:20000", "1/120000"}) {
