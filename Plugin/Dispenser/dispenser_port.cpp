@@ -71,6 +71,13 @@ std::vector<std::uint8_t> CommandFrame(const std::vector<std::uint8_t>& command)
     return frame;
 }
 
+// An interval of MAXDWORD with no totals: a read returns at once with what is there.
+constexpr std::uint32_t kReturnAtOnce = 0xFFFFFFFF;
+// The longest any single read or write of the line may wait, in milliseconds.
+constexpr std::uint32_t kLongestWait = 10 * 60 * 1000;
+// More bytes than any frame of the link, either way.
+constexpr std::uint32_t kLongestFrame = 64;
+
 bool AllZero(std::uint32_t a, std::uint32_t b, std::uint32_t c = 0)
 {
     return a == 0 && b == 0 && c == 0;
@@ -138,10 +145,19 @@ SerialTimeouts DispenserPort::ReadTimeouts(const RegKey& key)
     timeouts.writeTotalConstant = key.ReadDword("WriteTotalTimeoutConstant", defaults.writeTotalConstant);
     // Values that would make a read or a write wait without end would also keep an
     // abort from ever being noticed: the defaults stand in for them.
-    if (AllZero(timeouts.readInterval, timeouts.readTotalMultiplier, timeouts.readTotalConstant)) {
-        Trace(AppLog::Warning,
-              "DispenserPort: таймауты чтения в реестре (все 0) означают бесконечное ожидание, используются значения "
-              "по умолчанию");
+    const bool noReadTotal = AllZero(timeouts.readTotalMultiplier, timeouts.readTotalConstant);
+    const char* readProblem = nullptr;
+    if (noReadTotal && timeouts.readInterval == 0)
+        readProblem = "(все 0) означают бесконечное ожидание";
+    else if (noReadTotal && timeouts.readInterval == kReturnAtOnce)
+        // A frame would be read in pieces, and an answer on its way taken for a lost one.
+        readProblem = "означают чтение без ожидания";
+    else if (noReadTotal)
+        // The interval only counts once a byte has come: the first one is awaited for ever.
+        readProblem = "(без общего таймаута) означают бесконечное ожидание";
+    if (readProblem != nullptr) {
+        Trace(AppLog::Warning, "DispenserPort: таймауты чтения в реестре %s, используются значения по умолчанию",
+              readProblem);
         timeouts.readInterval = defaults.readInterval;
         timeouts.readTotalMultiplier = defaults.readTotalMultiplier;
         timeouts.readTotalConstant = defaults.readTotalConstant;
@@ -153,6 +169,15 @@ SerialTimeouts DispenserPort::ReadTimeouts(const RegKey& key)
         timeouts.writeTotalMultiplier = defaults.writeTotalMultiplier;
         timeouts.writeTotalConstant = defaults.writeTotalConstant;
     }
+    // No single read or write, whatever the settings, keeps the line (and a cancel)
+    // waiting past its ceiling: half of it for the constant, half for the longest frame.
+    const auto cap = [](std::uint32_t& value, std::uint32_t most) { value = std::min(value, most); };
+    if (timeouts.readInterval != kReturnAtOnce)
+        cap(timeouts.readInterval, kLongestWait);
+    cap(timeouts.readTotalConstant, kLongestWait / 2);
+    cap(timeouts.readTotalMultiplier, kLongestWait / 2 / kLongestFrame);
+    cap(timeouts.writeTotalConstant, kLongestWait / 2);
+    cap(timeouts.writeTotalMultiplier, kLongestWait / 2 / kLongestFrame);
     return timeouts;
 }
 

@@ -183,6 +183,40 @@ TEST_F(DispenserExchange, TimeoutsThatWouldWaitForEverFallBackToTheDefaults)
     EXPECT_EQ(TraceCount("WARN  DispenserPort: таймауты записи"), 1);
 }
 
+TEST_F(DispenserExchange, ReadTimeoutsThatWouldHangOrNotWaitFallBackToTheDefaults)
+{
+    // An interval without totals awaits the first byte for ever; MAXDWORD without
+    // totals reads whatever is there at once and takes an answer on its way for lost.
+    for (const std::uint32_t interval : {50u, 0xFFFFFFFFu}) {
+        SCOPED_TRACE(interval);
+        RegKey key = Key();
+        key["ReadIntervalTimeout"] = interval;
+        key["ReadTotalTimeoutMultiplier"] = 0;
+        key["ReadTotalTimeoutConstant"] = 0;
+        const int warnings = TraceCount("WARN  DispenserPort: таймауты чтения");
+        ASSERT_TRUE(Exchange({0x46}, 4));
+        EXPECT_EQ(recording_.timeouts.readInterval, 100u);
+        EXPECT_EQ(recording_.timeouts.readTotalConstant, 1000u);
+        EXPECT_EQ(TraceCount("WARN  DispenserPort: таймауты чтения"), warnings + 1);
+    }
+}
+
+TEST_F(DispenserExchange, NoSingleWaitOfTheLineOutlastsItsCeiling)
+{
+    RegKey key = Key();
+    for (const char* name : {"ReadIntervalTimeout", "ReadTotalTimeoutMultiplier", "ReadTotalTimeoutConstant",
+                             "WriteTotalTimeoutMultiplier", "WriteTotalTimeoutConstant"})
+        key[name] = 0xFFFFFFF0u;
+    ASSERT_TRUE(Exchange({0x46}, 4));
+    const SerialTimeouts& t = recording_.timeouts;
+    // The longest frame is well under 64 bytes; ten minutes at the most.
+    constexpr std::uint64_t kCeiling = 10 * 60 * 1000;
+    EXPECT_LE(t.readInterval, kCeiling);
+    EXPECT_LE(std::uint64_t{t.readTotalMultiplier} * 64 + t.readTotalConstant, kCeiling);
+    EXPECT_LE(std::uint64_t{t.writeTotalMultiplier} * 64 + t.writeTotalConstant, kCeiling);
+    EXPECT_GT(t.readTotalConstant, 1000u) << "long waits below the ceiling stay as set";
+}
+
 TEST_F(DispenserExchange, ThreeNaksGiveUpSendingTheCommand)
 {
     device_.Fault("nak:3");
