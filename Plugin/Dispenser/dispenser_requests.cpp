@@ -192,8 +192,8 @@ bool DispenserQuery_Dispense::Interpret()
         lower.statusText.clear();
     } else {
         const bool valid = CountField(p, 0, kMaxCheckedTens) && CountField(p, 2, '6') &&
-                           CountField(p, 4, kMaxCheckedTens) && CountField(p, 6, '6') && InRange(p[9], '0', '1') && InRange(p[10], '0', '1') &&
-                           CountField(p, 11, '9') && CountField(p, 13, '9');
+                           CountField(p, 4, kMaxCheckedTens) && CountField(p, 6, '6') && InRange(p[9], '0', '1') &&
+                           InRange(p[10], '0', '1') && CountField(p, 11, '9') && CountField(p, 13, '9');
         if (!valid)
             return false;
         upper.checked = TwoDigits(p[0], p[1]);
