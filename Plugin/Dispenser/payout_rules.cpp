@@ -26,6 +26,11 @@ std::uint64_t PayoutAmount(std::uint32_t denomination1, std::uint32_t notes1, st
     return std::uint64_t{denomination1} * notes1 + std::uint64_t{denomination2} * notes2;
 }
 
+bool CanBeValued(std::uint32_t denomination, std::uint32_t notes)
+{
+    return notes == 0 || denomination != 0;
+}
+
 bool WithinAmountLimit(std::uint64_t amount, std::uint32_t limit)
 {
     return amount <= limit;

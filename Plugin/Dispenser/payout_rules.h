@@ -44,6 +44,9 @@ bool RejectBinHasRoom(std::uint32_t count, std::uint32_t limit, std::uint32_t ad
 // The value of a payout: denomination1 × notes1 + denomination2 × notes2, exactly.
 std::uint64_t PayoutAmount(std::uint32_t denomination1, std::uint32_t notes1, std::uint32_t denomination2,
                            std::uint32_t notes2);
+// Notes asked of a cassette can be valued against the amount limit: none are asked, or
+// the cassette has a denomination (a note of no stated value would pass any limit).
+bool CanBeValued(std::uint32_t denomination, std::uint32_t notes);
 // A payout within the amount limit: amount <= limit.
 bool WithinAmountLimit(std::uint64_t amount, std::uint32_t limit);
 // Notes of `denomination` whose value fits within `amount`; 0 for a denomination of 0.
@@ -55,6 +58,13 @@ struct PassSize {
 };
 // The stored "MaxDispense" brought into 1..60.
 PassSize NotesPerPass(std::uint32_t stored);
+
+// The stored "RejectFactor" as the weight of a rejected note: 0 would make rejected
+// notes vanish from the counters, and stands for 1.
+constexpr std::uint32_t RejectWeight(std::uint32_t stored)
+{
+    return stored == 0 ? 1 : stored;
+}
 
 // ---- The same rules over the settings store ----
 

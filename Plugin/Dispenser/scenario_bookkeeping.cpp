@@ -1,6 +1,7 @@
 // The bookkeeping of one pass, shared by the payout and the test payout: what the
 // device reports moved is what the counters and the operations log receive.
 #include "Plugin/Dispenser/dispenser_log.h"
+#include "Plugin/Dispenser/payout_rules.h"
 #include "Plugin/Dispenser/saturating.h"
 #include "Plugin/Dispenser/scenario_thread.h"
 #include "framework/app_log.h"
@@ -34,12 +35,11 @@ void ScenarioThread::BookPass(const PassOutcome& pass, PassKind kind)
 
     std::uint32_t rejected[2] = {pass.rejected[0], pass.rejected[1]};
     if (rejected[0] != 0 || rejected[1] != 0) {
-        std::uint32_t factor = OperationValue("RejectFactor", 1);
-        // A factor of 0 would make the rejected notes vanish from both counters.
-        if (factor == 0) {
-            Say(AppLog::Warning, "%s: значение RejectFactor (0) недопустимо, используется 1", name_.c_str());
-            factor = 1;
-        }
+        const std::uint32_t stored = OperationValue("RejectFactor", 1);
+        const std::uint32_t factor = PayoutRules::RejectWeight(stored);
+        if (factor != stored)
+            Say(AppLog::Warning, "%s: значение RejectFactor (%u) недопустимо, используется %u", name_.c_str(), stored,
+                factor);
         rejected[0] = SaturatingMultiply(rejected[0], factor);
         rejected[1] = SaturatingMultiply(rejected[1], factor);
         if (kind == PassKind::TestReject)

@@ -62,16 +62,16 @@ void ScenarioThread::CheckPayoutLimits(DispenserControl::Settings& settings, con
         CheckCassette(settings, 2, totals.requested[1]);
     }
     if (const std::optional<std::uint32_t> cap = PayoutRules::AmountCap(settings)) {
-        // A note of no stated value would pass any limit: the limit cannot be checked.
+        const std::uint32_t denomination[2] = {DispenserControl::Cassette(settings, 1).GetDenomination(),
+                                               DispenserControl::Cassette(settings, 2).GetDenomination()};
         for (int c = 0; c < 2; ++c) {
-            if (totals.requested[c] > 0 && DispenserControl::Cassette(settings, c + 1).GetDenomination() == 0)
+            if (!PayoutRules::CanBeValued(denomination[c], totals.requested[c]))
                 throw OVAppException(FormatBuffer(
                     512, "Не задан номинал купюр кассеты #%d: предел максимальной выдачи не может быть проверен",
                     c + 1));
         }
-        const std::uint64_t amount = PayoutRules::PayoutAmount(
-            DispenserControl::Cassette(settings, 1).GetDenomination(), totals.requested[0],
-            DispenserControl::Cassette(settings, 2).GetDenomination(), totals.requested[1]);
+        const std::uint64_t amount =
+            PayoutRules::PayoutAmount(denomination[0], totals.requested[0], denomination[1], totals.requested[1]);
         if (!PayoutRules::WithinAmountLimit(amount, *cap))
             throw OVAppException(FormatBuffer(512,
                                               "Нарушен предел максимальной выдачи (запрошена выдача на сумму "

@@ -68,6 +68,10 @@ TEST(PayoutRulesTest, AmountIsExactAndLimitInclusive)
     EXPECT_TRUE(WithinAmountLimit(0, 0));
     EXPECT_FALSE(WithinAmountLimit(1, 0));
 
+    EXPECT_TRUE(CanBeValued(0, 0));
+    EXPECT_FALSE(CanBeValued(0, 1));
+    EXPECT_TRUE(CanBeValued(1, kMax));
+
     EXPECT_EQ(NotesWithinAmount(5000, 1000), 5u);
     EXPECT_EQ(NotesWithinAmount(4999, 1000), 4u);
     EXPECT_EQ(NotesWithinAmount(5000, 0), 0u);
@@ -87,6 +91,10 @@ TEST(PayoutRulesTest, NotesPerPassStayWithinWhatTheDeviceTakes)
     EXPECT_EQ(NotesPerPass(0).notes, 1u);
     EXPECT_TRUE(NotesPerPass(0).clamped);
     EXPECT_EQ(NotesPerPass(kMax).notes, 60u);
+
+    EXPECT_EQ(RejectWeight(0), 1u);
+    EXPECT_EQ(RejectWeight(1), 1u);
+    EXPECT_EQ(RejectWeight(kMax), kMax);
 }
 
 // The store-level forms: a rule applies only while its flags say so.
