@@ -169,18 +169,38 @@ std::string AppLog::Decorate(int category, std::string_view text, const Calendar
 
 void AppLog::WriteText(int category, std::string_view text)
 {
+    static_cast<void>(WriteLine(category, text, false, nullptr));
+}
+
+bool AppLog::WriteTextDurably(int category, std::string_view text, std::string& error)
+{
+    return WriteLine(category, text, true, &error);
+}
+
+bool AppLog::WriteLine(int category, std::string_view text, bool durable, std::string* failure)
+{
     WindowHandle notify = nullptr;
     unsigned message = 0;
     std::string line;
     std::function<void(int, const std::string&)> observer;
+    bool written = true;
     {
         std::lock_guard lock(mutex_);
         const CalendarTime now = Now().Calendar();
         FollowDate(now);
         line = Decorate(category, text, now);
         observer = recordObserver_;
-        if (!path_.empty())
-            WriteToFile(line);
+        if (!path_.empty()) {
+            written = WriteToFile(line, failure);
+            std::string error;
+            if (written && durable && !file_.Sync(error)) {
+                file_.Close();
+                ReportFailure(FormatText("AppLog: cannot sync the log file \"%s\": %s", path_.c_str(), error.c_str()));
+                if (failure != nullptr)
+                    *failure = FormatText("%s: %s", path_.c_str(), error.c_str());
+                written = false;
+            }
+        }
         if (window_ != nullptr) {
             if (pending_.size() >= kMaxPendingEntries)
                 pending_.pop_front();
@@ -198,22 +218,29 @@ void AppLog::WriteText(int category, std::string_view text)
     if (observer)
         observer(category, line);
     DeliverFailures();
+    return written;
 }
 
-void AppLog::WriteToFile(const std::string& line)
+// `failure`, when given, receives the text of a failure.
+bool AppLog::WriteToFile(const std::string& line, std::string* failure)
 {
     std::string error;
     if (!file_.IsOpen() && !file_.Open(path_, error)) {
         ReportFailure(FormatText("AppLog: cannot open the log file \"%s\": %s", path_.c_str(), error.c_str()));
-        return;
+        if (failure != nullptr)
+            *failure = FormatText("%s: %s", path_.c_str(), error.c_str());
+        return false;
     }
     if (!file_.Append(line + LogFile::LineEnd(), error)) {
         // Closed so that the next record opens the file afresh (the disk may come back).
         file_.Close();
         ReportFailure(FormatText("AppLog: cannot write the log file \"%s\": %s", path_.c_str(), error.c_str()));
-        return;
+        if (failure != nullptr)
+            *failure = FormatText("%s: %s", path_.c_str(), error.c_str());
+        return false;
     }
     failureReported_ = false;
+    return true;
 }
 
 // Called under the lock; the report itself is made by DeliverFailures.

@@ -87,6 +87,11 @@ public:
     // Appends one record of plain text (never read as a format). Safe from any thread.
     void WriteText(int category, std::string_view text);
 
+    // Appends one record and puts it on stable storage before returning. False, with
+    // `error`, when the log has a file and the record could not be written or synced;
+    // true when it was, or when the log has no file.
+    bool WriteTextDurably(int category, std::string_view text, std::string& error);
+
     // Attaches a display window and its notification message; (nullptr, 0) detaches.
     void SetClientWindow(WindowHandle window, unsigned message);
     // Hands the records queued since the last call to the attached window; called on
@@ -100,7 +105,8 @@ private:
     std::string Decorate(int category, std::string_view text, const CalendarTime& now) const;
     void BindFile(const std::string& path);
     void FollowDate(const CalendarTime& now);
-    void WriteToFile(const std::string& line);
+    bool WriteToFile(const std::string& line, std::string* failure = nullptr);
+    bool WriteLine(int category, std::string_view text, bool durable, std::string* failure);
     void ReportFailure(const std::string& what);
     void DeliverFailures();
 

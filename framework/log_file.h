@@ -16,6 +16,8 @@ public:
     // Opens (creating when missing) for appending; on failure `error` says why.
     bool Open(const std::string& path, std::string& error);
     bool Append(std::string_view bytes, std::string& error);
+    // Puts what was appended on stable storage (fsync, FlushFileBuffers).
+    bool Sync(std::string& error);
     void Close() noexcept;
     bool IsOpen() const noexcept { return handle_ != kInvalid; }
 

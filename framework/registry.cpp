@@ -203,6 +203,12 @@ void RegKey::CopyTree(const std::string& sourceSubkey, RegKey& destination) cons
     CopyRegistryTree(*source.impl_, *destination.impl_);
 }
 
+void RegKey::Flush()
+{
+    CheckWritable();
+    FlushRegistryKey(*impl_);
+}
+
 void RegKey::DeleteTree(const std::string& subkey)
 {
     CheckWritable();

@@ -94,6 +94,9 @@ public:
     std::string ReadString(const std::string& name) const;
     void Write(const std::string& name, const RegData& data);
     void DeleteValue(const std::string& name);
+    // Puts the key's written values on stable storage before returning (each write of
+    // the POSIX hive already is).
+    void Flush();
 
     std::vector<std::string> ValueNames() const;
     std::vector<std::string> SubkeyNames() const;

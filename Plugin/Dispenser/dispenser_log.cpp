@@ -87,14 +87,28 @@ DispenserLogHandler::~DispenserLogHandler()
     operations_.SetFailureObserver(nullptr);
 }
 
-void DispenserLogHandler::WriteRecord(unsigned code, const char* word, unsigned value, std::string_view comment)
+std::string DispenserLogHandler::RecordText(unsigned code, const char* word, unsigned value,
+                                            std::string_view comment)
 {
-    if (!operations_.HasDestination())
-        return;
     std::string record = FormatText("%u\t%s\t%u", code, word, value);
     if (!comment.empty()) {
         record += "\t;";
         record += comment;
     }
-    operations_.WriteText(AppLog::Info, record);
+    return record;
+}
+
+void DispenserLogHandler::WriteRecord(unsigned code, const char* word, unsigned value, std::string_view comment)
+{
+    if (!operations_.HasDestination())
+        return;
+    operations_.WriteText(AppLog::Info, RecordText(code, word, value, comment));
+}
+
+bool DispenserLogHandler::WriteRecordDurably(unsigned code, const char* word, unsigned value,
+                                             std::string_view comment, std::string& error)
+{
+    if (!operations_.HasDestination())
+        return true;
+    return operations_.WriteTextDurably(AppLog::Info, RecordText(code, word, value, comment), error);
 }

@@ -27,6 +27,9 @@ enum DispenserEvent : unsigned {
     EventError = 12,
     EventStart = 14,
     EventStop = 15,
+    EventPending = 16,    // a note-moving command is about to be sent (notes asked)
+    EventUnknown = 17,    // a pass's outcome is unknown: its notes may have left (notes asked)
+    EventReconciled = 18, // a technician's count replaced a counter (notes counted)
 };
 
 // The version of the operations-log record format.
@@ -51,12 +54,18 @@ public:
     // category Info, when the operations log goes anywhere. The comment is text,
     // never a format.
     void WriteRecord(unsigned code, const char* word, unsigned value, std::string_view comment = {});
+    // The same record, on stable storage before it returns. False, with `error`, when
+    // the operations log has a file and the record could not be written there; true
+    // when it was, or when the operations log is switched off.
+    bool WriteRecordDurably(unsigned code, const char* word, unsigned value, std::string_view comment,
+                            std::string& error);
 
     // "path" with its first "*" replaced by "(YYYY-MM-DD)" of the given day.
     static std::string SubstituteDate(const std::string& path, const CalendarTime& day);
 
 private:
     DispenserLogHandler();
+    static std::string RecordText(unsigned code, const char* word, unsigned value, std::string_view comment);
 
     AppLog trace_;
     AppLog operations_;

@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdarg>
+#include <optional>
 
 namespace {
 
@@ -221,6 +222,7 @@ bool DispenserPort::Exchange(const MTSys::Event& abortEvent, const std::vector<s
                              std::vector<std::uint8_t>& response, bool finishOnceAcknowledged)
 {
     bool succeeded = false;
+    acknowledged_ = false;
     if (!abortEvent.IsSignalled()) {
         if (!settings_->IsEnabled()) {
             ReportError("Устройство не задействовано");
@@ -275,22 +277,46 @@ bool DispenserPort::SendCommand(SerialPort& line, const RegKey& key, const MTSys
             return false;
         }
         if (answer != kAck) {
+            // It may have been the acknowledgement, damaged on the line.
+            acknowledged_ = true;
             ReportError(FormatBuffer(512, "Получено неопознанное подтверждение (%02X), сбой связи с устройством",
                                      static_cast<unsigned>(answer)));
             return false;
         }
+        acknowledged_ = true;
         Trace(AppLog::Info, "DispenserPort: положительное подтверждение получено, начинается ожидание ответа");
-        return ReceiveResponse(line, key, finishOnceAcknowledged ? nullptr : &abortEvent, command.front(), response);
+        return ReceiveResponse(line, key, abortEvent, finishOnceAcknowledged, command.front(), response);
     }
     return false;
 }
 
-// `abortEvent` is null when the answer must be read whatever happens.
-bool DispenserPort::ReceiveResponse(SerialPort& line, const RegKey& key, const MTSys::Event* abortEvent,
-                                    std::uint8_t commandCode, std::vector<std::uint8_t>& response)
+std::uint32_t DispenserPort::ResponseTimeout(const RegKey& key)
 {
-    const auto aborted = [abortEvent] { return abortEvent != nullptr && abortEvent->IsSignalled(); };
+    return std::min(key.ReadDword("DeviceResponseTimeout", kDefaultResponseTimeout), kLongestResponseTimeout);
+}
+
+// With `finishOnceAcknowledged` an abort only shortens the wait for the answer.
+bool DispenserPort::ReceiveResponse(SerialPort& line, const RegKey& key, const MTSys::Event& abortEvent,
+                                    bool finishOnceAcknowledged, std::uint8_t commandCode,
+                                    std::vector<std::uint8_t>& response)
+{
+    const auto aborted = [&abortEvent, finishOnceAcknowledged] {
+        return !finishOnceAcknowledged && abortEvent.IsSignalled();
+    };
+    // When an abort came while a note-moving answer is awaited, and how long it may still take.
+    std::optional<std::uint32_t> abortSeen;
+    const auto outwaitedAbort = [&]() {
+        if (!finishOnceAcknowledged || !abortEvent.IsSignalled())
+            return false;
+        if (!abortSeen)
+            abortSeen = TickCount();
+        return static_cast<std::uint32_t>(TickCount() - *abortSeen) > kAnswerAfterAbort;
+    };
     const std::size_t m = response.size();
+    if (const std::uint32_t stored = key.ReadDword("DeviceResponseTimeout", kDefaultResponseTimeout);
+        stored > kLongestResponseTimeout)
+        Trace(AppLog::Warning, "DispenserPort: значение DeviceResponseTimeout (%u мс) больше предельного, используется %u мс",
+              stored, kLongestResponseTimeout);
     std::uint32_t responseStart = TickCount();
     unsigned attempts = 0;
     while (!aborted()) {
@@ -306,10 +332,15 @@ bool DispenserPort::ReceiveResponse(SerialPort& line, const RegKey& key, const M
                 header = true;
                 break;
             }
-            const std::uint32_t timeout = key.ReadDword("DeviceResponseTimeout", kDefaultResponseTimeout);
+            const std::uint32_t timeout = ResponseTimeout(key);
             if (static_cast<std::uint32_t>(TickCount() - responseStart) > timeout) {
                 ReportError("Устройство не отвечает слишком долго");
                 break;
+            }
+            if (outwaitedAbort()) {
+                ReportError(FormatBuffer(512, "Ответ устройства не получен за %u с после отмены операции",
+                                         kAnswerAfterAbort / 1000));
+                return false;
             }
             ++polls;
         }

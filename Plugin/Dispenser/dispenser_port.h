@@ -12,6 +12,7 @@
 #include "framework/app_log.h"
 #include "framework/registry.h"
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -47,10 +48,21 @@ public:
     //
     // With `finishOnceAcknowledged` (commands that move notes), an abort that comes
     // after the device acknowledged the command no longer ends the exchange: the
-    // answer is read within the normal time-outs, because it tells which notes left
-    // the machine.
+    // answer is still awaited, because it tells which notes left the machine, but
+    // for at most kAnswerAfterAbort (and never past the response time-out).
     bool Exchange(const MTSys::Event& abortEvent, const std::vector<std::uint8_t>& command,
                   std::vector<std::uint8_t>& response, bool finishOnceAcknowledged = false);
+
+    // Whether the last exchange's command may have reached the device and been carried
+    // out: it was acknowledged, or answered with a byte that may have been a damaged
+    // acknowledgement. Set before anything that may fail after it.
+    bool CommandAcknowledged() const { return acknowledged_.load(); }
+
+    // The longest wait for the answer to an acknowledged note-moving command once the
+    // exchange was aborted, in milliseconds.
+    static constexpr std::uint32_t kAnswerAfterAbort = 2 * 60 * 1000;
+    // The longest "DeviceResponseTimeout" honoured, in milliseconds.
+    static constexpr std::uint32_t kLongestResponseTimeout = 10 * 60 * 1000;
 
     // Traces "DispenserPort: <text>" as an error and appends the text to the error list.
     void ReportError(const std::string& text);
@@ -68,11 +80,13 @@ private:
     bool SendCommand(SerialPort& line, const RegKey& key, const MTSys::Event& abortEvent,
                      const std::vector<std::uint8_t>& command, std::vector<std::uint8_t>& response,
                      bool finishOnceAcknowledged);
-    bool ReceiveResponse(SerialPort& line, const RegKey& key, const MTSys::Event* abortEvent, std::uint8_t commandCode,
-                         std::vector<std::uint8_t>& response);
+    bool ReceiveResponse(SerialPort& line, const RegKey& key, const MTSys::Event& abortEvent,
+                         bool finishOnceAcknowledged, std::uint8_t commandCode, std::vector<std::uint8_t>& response);
+    std::uint32_t ResponseTimeout(const RegKey& key);
     void Trace(int category, const char* format, ...) ORVANE_PRINTF(3, 4);
     void WriteBytes(SerialPort& line, const std::vector<std::uint8_t>& bytes);
 
     std::vector<std::string>* errors_;
     const DispenserControl::Settings* settings_;
+    std::atomic<bool> acknowledged_{false};
 };

@@ -144,6 +144,7 @@ std::int32_t DispenserQuery::Run()
         AddError("Неизвестная ошибка");
         state = QueryFailed;
     }
+    mayHaveRun_ = port_.CommandAcknowledged();
     SetState(state);
     return state;
 }

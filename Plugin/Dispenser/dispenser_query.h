@@ -8,6 +8,7 @@
 #include "Plugin/Dispenser/dispenser_port.h"
 #include "Plugin/Dispenser/query.h"
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -30,6 +31,11 @@ public:
     // Whether the command moves notes: then the device's answer is read once the
     // command was acknowledged, also when the request is cancelled meanwhile.
     virtual bool MovesNotes() const { return false; }
+
+    // After the request's end: whether its command may have been carried out by the
+    // device (acknowledged, or answered with what may have been a damaged
+    // acknowledgement), whatever became of the answer.
+    bool CommandMayHaveRun() const { return mayHaveRun_.load(); }
 
     // The text of a device error code, "неизвестный код" for a code without one.
     static std::string ErrorText(std::uint8_t code);
@@ -61,4 +67,5 @@ private:
     std::unique_ptr<DevicePort::Lock> portLock_;
     std::vector<std::uint8_t> command_;
     std::vector<std::uint8_t> response_;
+    std::atomic<bool> mayHaveRun_{false};
 };

@@ -121,11 +121,15 @@ DispenserQuery_TestReject::DispenserQuery_TestReject(DispenserPort& port, bool l
 bool DispenserQuery_TestReject::Interpret()
 {
     const auto& p = Response();
-    const bool valid = CountField(p, 0, '2') && p[2] == '0' && p[3] == '0' && InRange(p[5], '0', '1') &&
+    // The fields of a one-cassette dispense answer, checked alike: notes that the device
+    // says moved are counted, whatever the scenario then makes of them.
+    const bool valid = CountField(p, 0, kMaxCheckedTens) && CountField(p, 2, '6') && InRange(p[5], '0', '1') &&
                        InRange(p[6], '0', '9') && InRange(p[7], '0', '9');
     if (!valid)
         return false;
     TestRejectResult& r = result_;
+    r.checked = TwoDigits(p[0], p[1]);
+    r.exited = TwoDigits(p[2], p[3]);
     r.rejected = TwoDigits(p[6], p[7]);
     r.error = p[4];
     r.errorText = ErrorText(r.error);

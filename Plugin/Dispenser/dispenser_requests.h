@@ -103,6 +103,8 @@ protected:
 };
 
 struct TestRejectResult {
+    std::uint8_t checked = 0; // notes past the check sensors
+    std::uint8_t exited = 0;  // notes through the exit (none, for a device that works)
     std::uint8_t rejected = 0;
     std::uint8_t error = 0;
     std::uint8_t status = 0;
@@ -120,6 +122,8 @@ public:
     unsigned RequestedCount() const { return 1; }
     bool IsLowerCassette() const { return lowerCassette_; }
     unsigned RejectedCount() { return Locked(result_.rejected); }
+    unsigned CheckedCount() { return Locked(result_.checked); }
+    unsigned ExitedCount() { return Locked(result_.exited); }
     std::uint8_t ErrorCode() { return Locked(result_.error); }
     std::uint8_t Status() { return Locked(result_.status); }
     std::string ErrorDescription() { return Locked(result_.errorText); }

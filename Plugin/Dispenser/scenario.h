@@ -62,6 +62,15 @@ struct RequestOutput {
     unsigned* dispensed2 = nullptr;
     unsigned* rejected1 = nullptr;
     unsigned* rejected2 = nullptr;
+    unsigned* unknown1 = nullptr; // notes of a pass in doubt
+    unsigned* unknown2 = nullptr;
+};
+
+// What a payout did, per cassette (index 0: #1, 1: #2).
+struct PayoutResult {
+    unsigned dispensed[2] = {0, 0};
+    unsigned rejected[2] = {0, 0};
+    unsigned unknown[2] = {0, 0}; // notes of a pass in doubt: they may have left
 };
 
 // One operation request; lives on the caller's stack for one entry operation.
@@ -143,6 +152,8 @@ bool TestReject(WindowHandle parent, std::vector<std::string>* errors, int casse
 bool Dispense(WindowHandle parent, std::vector<std::string>* errors, unsigned count1, unsigned count2,
               unsigned* dispensed1, unsigned* dispensed2, unsigned* rejected1, unsigned* rejected2,
               const DispenserControl::SettingsOverride* override = nullptr);
+bool Dispense(WindowHandle parent, std::vector<std::string>* errors, unsigned count1, unsigned count2,
+              PayoutResult& result, const DispenserControl::SettingsOverride* override = nullptr);
 
 // Runs a request under the operator dialog, modally on the caller's thread, and
 // returns the dialog's end code (1 Ok, anything else cancelled). The dialog starts the

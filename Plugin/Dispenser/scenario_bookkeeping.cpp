@@ -31,8 +31,6 @@ std::string ResetText(PassKind kind, int number, std::uint32_t count)
 
 void ScenarioThread::BookPass(const PassOutcome& pass, PassKind kind)
 {
-    DispenserLogHandler& logs = request_.Logs();
-
     std::uint32_t rejected[2] = {pass.rejected[0], pass.rejected[1]};
     if (rejected[0] != 0 || rejected[1] != 0) {
         const std::uint32_t stored = OperationValue("RejectFactor", 1);
@@ -67,7 +65,7 @@ void ScenarioThread::BookPass(const PassOutcome& pass, PassKind kind)
                 request_.AddError(text);
             }
             const std::uint32_t count = cassette.UpdateCount([](auto) { return 0u; });
-            logs.WriteRecord(EventCount, "COUNT", count, ResetText(kind, number, count));
+            Record(EventCount, "COUNT", count, ResetText(kind, number, count));
             reset[c] = true;
         }
     }
@@ -80,7 +78,7 @@ void ScenarioThread::BookPass(const PassOutcome& pass, PassKind kind)
             reject.UpdateCount([rejectedNow](std::optional<std::uint32_t> count) {
                 return SaturatingAdd(count.value_or(0), rejectedNow);
             });
-        logs.WriteRecord(EventReject, "REJECT", rejectedNow,
+        Record(EventReject, "REJECT", rejectedNow,
                          FormatText("диспенсер забраковал купюр: %u шт.", rejectedNow));
     }
 
@@ -95,7 +93,7 @@ void ScenarioThread::BookPass(const PassOutcome& pass, PassKind kind)
         const std::uint32_t count = cassette.UpdateCount([used](std::optional<std::uint32_t> current) {
             return SaturatingSubtract(current.value_or(0), used);
         });
-        logs.WriteRecord(EventCount, "COUNT", count, CountText(kind, c + 1, count));
+        Record(EventCount, "COUNT", count, CountText(kind, c + 1, count));
     }
 }
 

@@ -21,8 +21,11 @@ struct ScenarioThread::PayoutTotals {
     std::uint32_t requested[2] = {0, 0};
     std::uint32_t dispensed[2] = {0, 0};
     std::uint32_t rejected[2] = {0, 0};
+    std::uint32_t unknown[2] = {0, 0}; // notes of a pass in doubt
 
     std::uint32_t Owed(int c) const { return SaturatingSubtract(requested[c], dispensed[c]); }
+    // Notes owed that surely did not leave: the owed ones less those in doubt.
+    std::uint32_t Undelivered(int c) const { return SaturatingSubtract(Owed(c), unknown[c]); }
     bool Owing() const { return Owed(0) > 0 || Owed(1) > 0; }
 };
 
@@ -54,6 +57,7 @@ void CheckCassette(DispenserControl::Settings& settings, int number, std::uint32
 void ScenarioThread::CheckPayoutLimits(DispenserControl::Settings& settings, const PayoutTotals& totals)
 {
     CheckEnabled(settings);
+    RefuseWhilePassInDoubt();
     if (totals.requested[0] > 0)
         CheckCassette(settings, 1, totals.requested[0]);
     if (totals.requested[1] > 0) {
@@ -90,22 +94,32 @@ void ScenarioThread::CheckPayoutLimits(DispenserControl::Settings& settings, con
 
 PassOutcome ScenarioThread::DevicePass(DispenserPort& port, const std::uint32_t (&chunk)[2])
 {
-    PassOutcome pass;
-    pass.asked[0] = chunk[0];
-    pass.asked[1] = chunk[1];
-    DispenserQuery_Dispense query(port, pass.asked[0], pass.asked[1]);
-    ExecuteQuery(query, false);
-    for (int c = 0; c < 2; ++c) {
-        const DispenserQuery_Dispense::CassetteResult result = query.Cassette(c + 1);
-        pass.checked[c] = result.checked;
-        pass.out[c] = result.exited;
-        pass.rejected[c] = result.rejected;
+    DispenserQuery_Dispense query(port, chunk[0], chunk[1]);
+    try {
+        PassOutcome pass;
+        pass.asked[0] = chunk[0];
+        pass.asked[1] = chunk[1];
+        ExecuteQuery(query, false);
+        for (int c = 0; c < 2; ++c) {
+            const DispenserQuery_Dispense::CassetteResult result = query.Cassette(c + 1);
+            pass.checked[c] = result.checked;
+            pass.out[c] = result.exited;
+            pass.rejected[c] = result.rejected;
+        }
+        pass.code = query.ErrorCode();
+        const int empty = BillEndCassette(pass.code);
+        if (empty != 0)
+            pass.billEnd[empty - 1] = true;
+        return pass;
+    } catch (const OrvaneException& error) {
+        if (query.CommandMayHaveRun())
+            throw PassInDoubt(chunk, error.Reason());
+        throw;
+    } catch (...) {
+        if (query.CommandMayHaveRun())
+            throw PassInDoubt(chunk, "неизвестная ошибка");
+        throw;
     }
-    pass.code = query.ErrorCode();
-    const int empty = BillEndCassette(pass.code);
-    if (empty != 0)
-        pass.billEnd[empty - 1] = true;
-    return pass;
 }
 
 std::optional<PassOutcome> ScenarioThread::DebugPass(DispenserControl::Settings& settings,
@@ -133,26 +147,31 @@ std::optional<PassOutcome> ScenarioThread::DebugPass(DispenserControl::Settings&
     return pass;
 }
 
-void ScenarioThread::AddToTotals(PayoutTotals& totals, const std::uint32_t (&chunk)[2], const PassOutcome& pass)
+void ScenarioThread::TracePass(const std::uint32_t (&chunk)[2], const PassOutcome& pass)
 {
     for (int c = 0; c < 2; ++c) {
         if (chunk[c] > 0)
             Say(AppLog::Info, "%s: выдача купюр (кассета #%d), %i шт.: выдано %u шт., забраковано %u шт.",
                 name_.c_str(), c + 1, static_cast<int>(chunk[c]), pass.out[c], pass.rejected[c]);
-        totals.dispensed[c] = SaturatingAdd(totals.dispensed[c], pass.out[c]);
-        totals.rejected[c] = SaturatingAdd(totals.rejected[c], pass.rejected[c]);
     }
     // A device error does not end the payout: the next pass may still pay.
     if (!IsSuccess(pass.code)) {
         const std::string text = DeviceErrorText(pass.code);
-        request_.Logs().WriteRecord(EventError, "ERROR", pass.code, text);
+        Record(EventError, "ERROR", pass.code, text);
         request_.AddError(text);
+    }
+}
+
+void ScenarioThread::AddToTotals(PayoutTotals& totals, const PassOutcome& pass)
+{
+    for (int c = 0; c < 2; ++c) {
+        totals.dispensed[c] = SaturatingAdd(totals.dispensed[c], pass.out[c]);
+        totals.rejected[c] = SaturatingAdd(totals.rejected[c], pass.rejected[c]);
     }
 }
 
 bool ScenarioThread::StopOnEmptyCassettes(const PayoutTotals& totals, const PassOutcome& pass)
 {
-    DispenserLogHandler& logs = request_.Logs();
     bool aborted[2] = {false, false};
     for (int c = 0; c < 2; ++c) {
         if (totals.Owed(c) == 0 || pass.out[c] != 0)
@@ -162,7 +181,7 @@ bool ScenarioThread::StopOnEmptyCassettes(const PayoutTotals& totals, const Pass
                                               c == 0 ? "Кассета #1: выдача купюр прервана, не выдано купюр: %u шт."
                                                      : "кассета #2: выдача купюр прервана, не выдано купюр: %u шт.",
                                               totals.Owed(c));
-        logs.WriteRecord(EventAbort, "ABORT", totals.Owed(c), text);
+        Record(EventAbort, "ABORT", totals.Owed(c), text);
         request_.AddError(text);
         aborted[c] = true;
     }
@@ -179,13 +198,14 @@ void ScenarioThread::ReportPayoutFailure(const PayoutTotals& totals, const std::
     for (int c = 0; c < 2; ++c) {
         if (totals.requested[c] > 0)
             Say(AppLog::Error, "%s: до ошибки успешно выдано купюр из кассеты #%d: %u шт, не выдано купюр: %u шт.",
-                name_.c_str(), c + 1, totals.dispensed[c], totals.Owed(c));
+                name_.c_str(), c + 1, totals.dispensed[c], totals.Undelivered(c));
     }
+    // Notes in doubt are no notes "not paid": their UNKNOWN records stand for them.
     for (int c = 0; c < 2; ++c) {
-        if (totals.Owed(c) > 0)
-            request_.Logs().WriteRecord(EventFailure, "FAILURE", totals.Owed(c),
-                                        FormatBuffer(4096, "ошибка: \"%s\"; не выдано купюр из кассеты #%d: %u шт.",
-                                                     reason.c_str(), c + 1, totals.Owed(c)));
+        if (totals.Undelivered(c) > 0)
+            Record(EventFailure, "FAILURE", totals.Undelivered(c),
+                   FormatBuffer(4096, "ошибка: \"%s\"; не выдано купюр из кассеты #%d: %u шт.", reason.c_str(), c + 1,
+                                totals.Undelivered(c)));
     }
 }
 
@@ -193,14 +213,15 @@ void ScenarioThread::FinishPayout(const PayoutTotals& totals)
 {
     for (int c = 0; c < 2; ++c) {
         if (totals.dispensed[c] > 0)
-            request_.Logs().WriteRecord(EventDispensed, "DISPENSED", totals.dispensed[c],
-                                        FormatText("выдано купюр из кассеты #%d: %u шт.", c + 1, totals.dispensed[c]));
+            Record(EventDispensed, "DISPENSED", totals.dispensed[c],
+                   FormatText("выдано купюр из кассеты #%d: %u шт.", c + 1, totals.dispensed[c]));
     }
     const RequestOutput& output = request_.Output();
-    const std::uint32_t values[4] = {totals.dispensed[0], totals.dispensed[1], totals.rejected[0],
-                                     totals.rejected[1]};
-    unsigned* const targets[4] = {output.dispensed1, output.dispensed2, output.rejected1, output.rejected2};
-    for (int i = 0; i < 4; ++i) {
+    const std::uint32_t values[6] = {totals.dispensed[0], totals.dispensed[1], totals.rejected[0],
+                                     totals.rejected[1],  totals.unknown[0],   totals.unknown[1]};
+    unsigned* const targets[6] = {output.dispensed1, output.dispensed2, output.rejected1,
+                                  output.rejected2,  output.unknown1,   output.unknown2};
+    for (int i = 0; i < 6; ++i) {
         if (targets[i] != nullptr)
             *targets[i] = values[i];
     }
@@ -216,11 +237,11 @@ bool ScenarioThread::DoDispense()
 
     try {
         DispenserControl::Settings settings(false, request_.Override());
+        debug_ = settings.IsDebug();
         CheckPayoutLimits(settings, totals);
         CheckCounterStore(totals.requested[0] > 0, totals.requested[1] > 0);
 
         DispenserPort port(&request_.TraceLog(), request_.Errors(), &settings);
-        const bool debug = settings.IsDebug();
         while (totals.Owing()) {
             const std::uint32_t stored = OperationValue("MaxDispense", PayoutRules::kMaxNotesPerPass);
             const PayoutRules::PassSize size = PayoutRules::NotesPerPass(stored);
@@ -230,13 +251,21 @@ bool ScenarioThread::DoDispense()
             const std::uint32_t chunk[2] = {std::min(size.notes, totals.Owed(0)),
                                             std::min(size.notes, totals.Owed(1))};
 
-            const std::optional<PassOutcome> pass = debug ? DebugPass(settings, totals) : DevicePass(port, chunk);
-            if (!pass)
-                break;
-
-            AddToTotals(totals, chunk, *pass);
-            BookPass(*pass, PassKind::Payout);
-            const bool cassettesEmpty = !debug && StopOnEmptyCassettes(totals, *pass);
+            PassOutcome pass;
+            if (debug_) {
+                // The operator answers: no note moves, nothing to write ahead.
+                const std::optional<PassOutcome> answer = DebugPass(settings, totals);
+                if (!answer)
+                    break;
+                pass = *answer;
+                TracePass(chunk, pass);
+                BookPass(pass, PassKind::Payout);
+            } else {
+                pass = MoveNotes(PassKind::Payout, chunk, [&] { return DevicePass(port, chunk); },
+                                 [&](const PassOutcome& answer) { TracePass(chunk, answer); });
+            }
+            AddToTotals(totals, pass);
+            const bool cassettesEmpty = !debug_ && StopOnEmptyCassettes(totals, pass);
             // A cancel during this pass, also the last one: its notes are counted, no
             // further pass runs, and the payout fails with its FAILURE records.
             StopIfCancelled();
@@ -250,6 +279,10 @@ bool ScenarioThread::DoDispense()
                     totals.dispensed[c]);
         }
         request_.SetResult(true);
+    } catch (const PassInDoubt& doubt) {
+        for (int c = 0; c < 2; ++c)
+            totals.unknown[c] = doubt.Asked(c);
+        ReportPayoutFailure(totals, ReportPassInDoubt(doubt));
     } catch (const OrvaneException& error) {
         ReportPayoutFailure(totals, error.Reason());
     }

@@ -200,23 +200,36 @@ bool TestReject(WindowHandle parent, std::vector<std::string>* errors, int casse
 }
 
 bool Dispense(WindowHandle parent, std::vector<std::string>* errors, unsigned count1, unsigned count2,
-              unsigned* dispensed1, unsigned* dispensed2, unsigned* rejected1, unsigned* rejected2,
-              const DispenserControl::SettingsOverride* override)
+              PayoutResult& result, const DispenserControl::SettingsOverride* override)
 {
-    for (unsigned* output : {dispensed1, dispensed2, rejected1, rejected2}) {
-        if (output != nullptr)
-            *output = 0;
-    }
+    result = PayoutResult{};
     RequestInput input;
     input.count1 = count1;
     input.count2 = count2;
     RequestOutput output;
-    output.dispensed1 = dispensed1;
-    output.dispensed2 = dispensed2;
-    output.rejected1 = rejected1;
-    output.rejected2 = rejected2;
+    output.dispensed1 = &result.dispensed[0];
+    output.dispensed2 = &result.dispensed[1];
+    output.rejected1 = &result.rejected[0];
+    output.rejected2 = &result.rejected[1];
+    output.unknown1 = &result.unknown[0];
+    output.unknown2 = &result.unknown[1];
     Request request(KindDispense, errors, input, output, override);
     return request.Run(parent);
+}
+
+bool Dispense(WindowHandle parent, std::vector<std::string>* errors, unsigned count1, unsigned count2,
+              unsigned* dispensed1, unsigned* dispensed2, unsigned* rejected1, unsigned* rejected2,
+              const DispenserControl::SettingsOverride* override)
+{
+    PayoutResult result;
+    const bool ok = Dispense(parent, errors, count1, count2, result, override);
+    const unsigned values[4] = {result.dispensed[0], result.dispensed[1], result.rejected[0], result.rejected[1]};
+    unsigned* const targets[4] = {dispensed1, dispensed2, rejected1, rejected2};
+    for (int i = 0; i < 4; ++i) {
+        if (targets[i] != nullptr)
+            *targets[i] = values[i];
+    }
+    return ok;
 }
 
 } // namespace DispenserScenario

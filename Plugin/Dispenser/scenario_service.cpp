@@ -145,6 +145,8 @@ bool ScenarioThread::DoTestReject()
 {
     DispenserControl::Settings settings(false, request_.Override());
     CheckEnabled(settings);
+    debug_ = settings.IsDebug();
+    RefuseWhilePassInDoubt();
     const int number = request_.Input().cassette;
     std::string cassetteText = "кассеты";
     if (number == 1 && IsLcdm2000(settings))
@@ -182,11 +184,10 @@ bool ScenarioThread::DoTestReject()
 
     CheckCounterStore(number == 1, number == 2);
 
-    // The tested cassette's end is reported with either code.
-    PassOutcome pass;
     const int c = number - 1;
-    pass.asked[c] = 1;
-    if (settings.IsDebug()) {
+    if (debug_) {
+        PassOutcome pass;
+        pass.asked[c] = 1;
         Say(AppLog::Info, "%s: отладочный режим", name_.c_str());
         request_.SetResult(AskOperator(FormatBuffer(256, "Тест выдачи из %s считаем успешным?", cassetteText.c_str())));
         if (!request_.Result())
@@ -197,30 +198,63 @@ bool ScenarioThread::DoTestReject()
         pass.rejected[c] = 1;
         if (unsigned* output = request_.Output().rejected)
             *output = 1;
-    } else {
-        DispenserPort port(&request_.TraceLog(), request_.Errors(), &settings);
+        BookPass(pass, PassKind::TestReject);
+        StopIfCancelled();
+        return request_.Result();
+    }
+
+    DispenserPort port(&request_.TraceLog(), request_.Errors(), &settings);
+    std::uint32_t asked[2] = {0, 0};
+    asked[c] = PayoutRules::kTestTakes;
+    std::string deviceError;
+    const auto command = [&]() {
         Say(AppLog::Info, "%s: выполнение команды", name_.c_str());
         DispenserQuery_TestReject query(port, number == 2);
-        request_.SetResult(ExecuteQuery(query, false));
-        pass.code = query.ErrorCode();
-        pass.billEnd[c] = IsBillEnd(pass.code);
-        if (request_.Result()) {
+        try {
+            ExecuteQuery(query, false);
+            PassOutcome pass;
+            pass.asked[c] = asked[c];
+            pass.code = query.ErrorCode();
+            // The tested cassette's end is reported with either code.
+            pass.billEnd[c] = IsBillEnd(pass.code);
+            pass.checked[c] = query.CheckedCount();
+            pass.out[c] = query.ExitedCount();
             pass.rejected[c] = query.RejectedCount();
-            Say(AppLog::Positive, "%s: выдано купюр из %s: %u шт.", name_.c_str(), cassetteText.c_str(),
-                pass.rejected[c]);
-            if (unsigned* output = request_.Output().rejected)
-                *output = pass.rejected[c];
-            // A command the device refused or stopped (no cassette, no tray, a jam, ...)
-            // is a failed test; the notes it did move are still counted below. A bill
-            // end is an answer: nothing to reject, and the counter is reset below.
-            if (!IsSuccess(pass.code) && !pass.billEnd[c]) {
-                Say(AppLog::Error, "%s: ошибка устройства: %s", name_.c_str(), query.ErrorDescription().c_str());
-                request_.AddError(DeviceErrorText(pass.code));
-                request_.SetResult(false);
-            }
+            if (!IsSuccess(pass.code) && !pass.billEnd[c])
+                deviceError = query.ErrorDescription();
+            return pass;
+        } catch (const OrvaneException& error) {
+            if (query.CommandMayHaveRun())
+                throw PassInDoubt(asked, error.Reason());
+            throw;
+        } catch (...) {
+            if (query.CommandMayHaveRun())
+                throw PassInDoubt(asked, "неизвестная ошибка");
+            throw;
         }
+    };
+    PassOutcome pass;
+    try {
+        pass = MoveNotes(PassKind::TestReject, asked, command, [&](const PassOutcome& answer) {
+            Say(AppLog::Positive, "%s: выдано купюр из %s: %u шт.", name_.c_str(), cassetteText.c_str(),
+                answer.rejected[c]);
+        });
+    } catch (const PassInDoubt& doubt) {
+        ReportPassInDoubt(doubt);
+        request_.SetResult(false);
+        return false;
     }
-    BookPass(pass, PassKind::TestReject);
+    request_.SetResult(true);
+    if (unsigned* output = request_.Output().rejected)
+        *output = pass.rejected[c];
+    // A command the device refused or stopped (no cassette, no tray, a jam, ...) is a
+    // failed test; the notes it did move were counted. A bill end is an answer:
+    // nothing to reject, and the counter was reset.
+    if (!deviceError.empty()) {
+        Say(AppLog::Error, "%s: ошибка устройства: %s", name_.c_str(), deviceError.c_str());
+        request_.AddError(DeviceErrorText(pass.code));
+        request_.SetResult(false);
+    }
     // A cancel that came while the note moved: the note is counted, the operation fails.
     StopIfCancelled();
     return request_.Result();

@@ -4,6 +4,9 @@
 
 #include "MTSys/window_client_thread.h"
 #include "Plugin/Dispenser/scenario.h"
+#include "framework/exceptions.h"
+
+#include <functional>
 
 #include <cstdint>
 #include <optional>
@@ -27,6 +30,20 @@ struct PassOutcome {
 
 // Which operation a pass belongs to: each writes its own texts.
 enum class PassKind { Payout, TestReject };
+
+// A pass whose command may have been carried out without a valid answer: its notes
+// may have left the machine, and they stay in doubt until a technician's count.
+class PassInDoubt : public OVAppException {
+public:
+    PassInDoubt(const std::uint32_t (&asked)[2], const std::string& cause)
+        : OVAppException(cause), asked_{asked[0], asked[1]}
+    {
+    }
+    std::uint32_t Asked(int c) const { return asked_[c]; }
+
+private:
+    std::uint32_t asked_[2];
+};
 
 class ScenarioThread : public MTSys::WindowClientThread {
 public:
@@ -60,6 +77,26 @@ private:
     // change is one read-modify-write with its record.
     void BookPass(const PassOutcome& pass, PassKind kind);
 
+    // One pass of notes: the write-ahead marker and PENDING records, the command (which
+    // raises PassInDoubt when it may have run without a valid answer), the answer's
+    // check against what was asked, its booking, and the marker removed. Any failure
+    // once the command may have run leaves the pass in doubt (PassInDoubt).
+    // `answered` sees the checked answer before it is booked.
+    PassOutcome MoveNotes(PassKind kind, const std::uint32_t (&asked)[2], const std::function<PassOutcome()>& command,
+                          const std::function<void(const PassOutcome&)>& answered);
+    // Before a note-moving command: the marker and the PENDING records on stable
+    // storage; a failure of either sends nothing and raises with the store it names.
+    void WriteAhead(PassKind kind, const std::uint32_t (&asked)[2]);
+    // Raises PassInDoubt for an answer that cannot be booked as it stands: more notes
+    // out than asked, or any note counted for a cassette not asked.
+    static void CheckAnswer(const PassOutcome& pass);
+    // The UNKNOWN records and texts of a pass in doubt; returns the operator's text.
+    std::string ReportPassInDoubt(const PassInDoubt& doubt);
+    // Refuses a note-moving operation while an earlier pass is in doubt.
+    void RefuseWhilePassInDoubt();
+    // An operations-log record; in debug mode its comment says so.
+    void Record(unsigned code, const char* word, unsigned value, const std::string& comment);
+
     // The payout's refusals before any note moves.
     void CheckPayoutLimits(DispenserControl::Settings& settings, const PayoutTotals& totals);
     // One pass of the payout through the device: `chunk` notes of each cassette.
@@ -67,9 +104,10 @@ private:
     // One note in debug mode, the operator's answer deciding its fate; nothing when the
     // operator stops the payout.
     std::optional<PassOutcome> DebugPass(DispenserControl::Settings& settings, const PayoutTotals& totals);
-    // The pass's notes added to the running totals (the device's own rejected counts),
-    // with its trace lines and, for a device error, its ERROR record.
-    void AddToTotals(PayoutTotals& totals, const std::uint32_t (&chunk)[2], const PassOutcome& pass);
+    // A pass's trace lines and, for a device error, its ERROR record.
+    void TracePass(const std::uint32_t (&chunk)[2], const PassOutcome& pass);
+    // The pass's notes added to the running totals (the device's own rejected counts).
+    static void AddToTotals(PayoutTotals& totals, const PassOutcome& pass);
     // After a pass in which a cassette still owed gave nothing: its ABORT records; true
     // when no cassette can give more.
     bool StopOnEmptyCassettes(const PayoutTotals& totals, const PassOutcome& pass);
@@ -98,6 +136,7 @@ private:
     Request& request_;
     WindowHandle dialog_;
     std::string name_;
+    bool debug_ = false; // the operator answers for the device
 };
 
 } // namespace DispenserScenario

@@ -17,7 +17,7 @@ Split SplitAmount(DispenserControl::Settings& store, std::uint32_t amount, bool 
         split.success = split.rest == 0 || split.count1 != 0 || split.count2 != 0;
         return split;
     };
-    if (failed || !store.IsEnabled() || RejectBinFull(store))
+    if (failed || !store.IsEnabled() || PassInDoubt(store) || RejectBinFull(store))
         return done();
     std::uint32_t limit = amount;
     if (const std::optional<std::uint32_t> cap = PayoutRules::AmountCap(store))

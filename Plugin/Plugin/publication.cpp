@@ -3,6 +3,7 @@
 #include "Plugin/Plugin/publication.h"
 
 #include "Plugin/Dispenser/payout_rules.h"
+#include "Plugin/Plugin/readiness.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -40,6 +41,8 @@ void Publish(SessionVariables& session, DispenserControl::Settings& store)
     const int n = store.GetModel();
     session.SetUInt("Dispenser.Cassettes", static_cast<std::uint32_t>(n));
 
+    // Nothing can be paid while notes of an earlier pass are in doubt.
+    const bool inDoubt = PassInDoubt(store);
     bool rejectFull = false;
     {
         DispenserControl::Reject reject(store);
@@ -64,7 +67,7 @@ void Publish(SessionVariables& session, DispenserControl::Settings& store)
         DispenserControl::Cassette cassette(store, number);
         const bool enabled = PayoutRules::CassetteInUse(cassette);
         session.SetBool(CassetteVariable(number, "Enabled"), enabled);
-        std::uint32_t avail = enabled && !rejectFull ? kUnbounded : 0;
+        std::uint32_t avail = enabled && !rejectFull && !inDoubt ? kUnbounded : 0;
         const std::uint32_t den = cassette.GetDenomination();
         if (enabled) {
             session.SetUInt(CassetteVariable(number, "Denomination"), den);

@@ -9,6 +9,10 @@ namespace Plugin {
 // True when nothing about the stored counters stops the dispenser from working.
 bool IsReady(DispenserControl::Settings& store);
 
+// Whether an earlier pass's notes are in doubt: then no note may move until a
+// technician's count settles them.
+bool PassInDoubt(const DispenserControl::Settings& store);
+
 // The kiosk's view of the reject bin: full once it has no room for one more note.
 bool RejectBinFull(DispenserControl::Settings& store);
 

@@ -159,28 +159,27 @@ void SessionEvents::Dispense(SessionVariables& session)
         if (n >= 2 && count2 != 0)
             session.Clear("Dispenser.Dispense2");
 
-        unsigned dispensed1 = 0, dispensed2 = 0, rejected1 = 0, rejected2 = 0;
-        const bool ok = DispenserScenario::Dispense(MainWindow(), &errors, count1, count2, &dispensed1, &dispensed2,
-                                                    &rejected1, &rejected2);
-        const struct {
-            int number;
-            std::uint32_t count, dispensed, rejected;
-        } cassettes[] = {{1, count1, dispensed1, rejected1}, {2, count2, dispensed2, rejected2}};
-        for (const auto& c : cassettes) {
-            if (n < c.number)
+        DispenserScenario::PayoutResult paid;
+        const bool ok = DispenserScenario::Dispense(MainWindow(), &errors, count1, count2, paid);
+        const std::uint32_t counts[2] = {count1, count2};
+        for (int c = 0; c < 2; ++c) {
+            if (n < c + 1)
                 continue;
-            const std::string suffix = c.number == 1 ? "1" : "2";
-            if (c.dispensed != 0)
-                session.SetUInt("Dispenser.Dispensed" + suffix, c.dispensed);
-            if (c.rejected != 0)
-                session.SetUInt("Dispenser.Rejected" + suffix, c.rejected);
+            const std::string suffix = c == 0 ? "1" : "2";
+            if (paid.dispensed[c] != 0)
+                session.SetUInt("Dispenser.Dispensed" + suffix, paid.dispensed[c]);
+            if (paid.rejected[c] != 0)
+                session.SetUInt("Dispenser.Rejected" + suffix, paid.rejected[c]);
         }
-        const std::uint32_t rejected = rejected1 + rejected2;
+        // Notes that may have left: the scenario must not pay them again.
+        session.SetUInt("Dispenser.Unknown1", paid.unknown[0]);
+        session.SetUInt("Dispenser.Unknown2", paid.unknown[1]);
+        const std::uint32_t rejected = paid.rejected[0] + paid.rejected[1];
         if (rejected != 0)
             session.SetUInt("Dispenser.Rejected", rejected);
         Publish(session, store);
         session.SetBool("Dispenser.Result", ok);
-        ReportFailure(!(ok && dispensed1 == count1 && dispensed2 == count2 && IsReady(store)));
+        ReportFailure(!(ok && paid.dispensed[0] == counts[0] && paid.dispensed[1] == counts[1] && IsReady(store)));
     }
     SetMessage(session, errors);
 }

@@ -46,6 +46,15 @@ bool LogFile::Append(std::string_view bytes, std::string& error)
     return true;
 }
 
+bool LogFile::Sync(std::string& error)
+{
+    if (::fsync(static_cast<int>(handle_)) != 0) {
+        error = SystemErrorText(static_cast<unsigned long>(errno));
+        return false;
+    }
+    return true;
+}
+
 void LogFile::Close() noexcept
 {
     if (handle_ != kInvalid)

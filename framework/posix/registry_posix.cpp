@@ -167,6 +167,11 @@ void DeleteRegistryTree(RegKey::Impl& key, const std::string& subkey)
     ModifyHive(key.hive, [&](Hive& hive) { return hive.DeleteTree(JoinKeyPath(key.FullPath(), subkey)); });
 }
 
+void FlushRegistryKey(RegKey::Impl&)
+{
+    // Every change of the hive file is synced before it replaces the old one.
+}
+
 std::uint32_t UpdateRegistryDword(RegKey::Impl& key, const std::string& name,
                                   const std::function<std::uint32_t(const std::optional<RegData>&)>& change)
 {

@@ -50,6 +50,15 @@ bool LogFile::Append(std::string_view bytes, std::string& error)
     return true;
 }
 
+bool LogFile::Sync(std::string& error)
+{
+    if (!FlushFileBuffers(AsHandle(handle_))) {
+        error = SystemErrorText(GetLastError());
+        return false;
+    }
+    return true;
+}
+
 void LogFile::Close() noexcept
 {
     if (handle_ != kInvalid)

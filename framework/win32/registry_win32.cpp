@@ -254,6 +254,11 @@ void DeleteRegistryTree(RegKey::Impl& key, const std::string& subkey)
         CHECK_STATUS(status);
 }
 
+void FlushRegistryKey(RegKey::Impl& key)
+{
+    CHECK_STATUS(RegFlushKey(key.key.Get()));
+}
+
 std::uint32_t UpdateRegistryDword(RegKey::Impl& key, const std::string& name,
                                   const std::function<std::uint32_t(const std::optional<RegData>&)>& change)
 {

@@ -1,5 +1,6 @@
 #include "tools/dispenserctl/counters_command.h"
 
+#include "Plugin/Dispenser/counter_records.h"
 #include "Plugin/Dispenser/dispenser_log.h"
 #include "Plugin/Dispenser/settings.h"
 #include "framework/text_format.h"
@@ -93,26 +94,17 @@ int RunCountersSet(CommandContext& context, ArgumentReader& arguments)
     const std::uint32_t count = ParseCount(words[1], "COUNT", "counters set");
 
     Settings settings(true);
+    DispenserLogHandler& logs = *DispenserLogHandler::Instance();
     std::uint32_t previous = 0;
-    const auto replace = [&previous, count](std::optional<std::uint32_t> current) {
-        previous = current.value_or(0);
-        return count;
-    };
     std::string what;
-    std::string comment;
     if (unit == "reject") {
-        Reject(settings).UpdateCount(replace);
+        previous = SetRejectCount(settings, count, logs);
         what = "Reject bin";
-        comment = FormatText("количество купюр в контейнере \"Reject\" установлено вручную: %u шт.",
-                             static_cast<unsigned>(count));
     } else {
         const int number = unit == "1" ? 1 : 2;
-        Cassette(settings, number).UpdateCount(replace);
+        previous = SetCassetteCount(settings, number, count, logs);
         what = FormatText("Cassette %d", number);
-        comment = FormatText("количество купюр в кассете #%d установлено вручную: %u шт.", number,
-                             static_cast<unsigned>(count));
     }
-    DispenserLogHandler::Instance()->WriteRecord(EventCount, "COUNT", count, comment);
     context.console.Print(
         FormatText("%s: count %u -> %u", what.c_str(), static_cast<unsigned>(previous), static_cast<unsigned>(count)),
         Tone::Good);

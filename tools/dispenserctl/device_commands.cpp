@@ -100,21 +100,22 @@ int RunDispense(CommandContext& context, ArgumentReader& arguments)
     const unsigned requested2 = counts.size() > 1 ? ParseCount(counts[1], "N2", "dispense") : 0;
     if (requested1 == 0 && requested2 == 0)
         arguments.Fail("nothing to pay out: both counts are 0");
-    unsigned dispensed[2] = {0, 0};
-    unsigned rejected[2] = {0, 0};
+    DispenserScenario::PayoutResult paid;
     const bool ok = RunOperation(context, [&](std::vector<std::string>* errors) {
-        return DispenserScenario::Dispense(nullptr, errors, requested1, requested2, &dispensed[0], &dispensed[1],
-                                           &rejected[0], &rejected[1]);
+        return DispenserScenario::Dispense(nullptr, errors, requested1, requested2, paid);
     });
     const unsigned requested[2] = {requested1, requested2};
     bool complete = ok;
     for (int c = 0; c < 2; ++c) {
-        if (c == 1 && counts.size() < 2 && dispensed[1] == 0 && rejected[1] == 0)
+        const unsigned dispensed = paid.dispensed[c];
+        if (c == 1 && counts.size() < 2 && dispensed == 0 && paid.rejected[1] == 0 && paid.unknown[1] == 0)
             continue;
-        complete = complete && dispensed[c] == requested[c];
-        context.console.Print(
-            FormatText("Cassette #%d: dispensed %u of %u, rejected %u", c + 1, dispensed[c], requested[c], rejected[c]),
-            dispensed[c] == requested[c] ? Tone::Good : Tone::Warning);
+        complete = complete && dispensed == requested[c];
+        std::string line =
+            FormatText("Cassette #%d: dispensed %u of %u, rejected %u", c + 1, dispensed, requested[c], paid.rejected[c]);
+        if (paid.unknown[c] != 0)
+            line += FormatText(", IN DOUBT %u (count the cassette, then run 'dispenserctl reconcile')", paid.unknown[c]);
+        context.console.Print(line, dispensed == requested[c] ? Tone::Good : Tone::Warning);
     }
     return complete ? ExitSuccess : ExitFailure;
 }

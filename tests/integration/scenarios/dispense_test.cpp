@@ -425,8 +425,10 @@ TEST_F(ScenarioTest, DebugModeCountsTheOperatorsAnswers)
     EXPECT_EQ(CassetteCount(1), 199u);
     EXPECT_EQ(CassetteCount(2), 197u);
     EXPECT_EQ(RejectCount(), 1u);
-    EXPECT_EQ(JournalOf("REJECT"), Texts{"11\tREJECT\t1\t;диспенсер забраковал купюр: 1 шт."});
+    // The operator's answers are marked as such.
+    EXPECT_EQ(JournalOf("REJECT"), Texts{"11\tREJECT\t1\t;диспенсер забраковал купюр: 1 шт. (отладочный режим)"});
     EXPECT_EQ(JournalOf("DISPENSED").size(), 2u);
+    EXPECT_TRUE(JournalOf("PENDING").empty());
     EXPECT_EQ(device_->Truth().framesIn, 0u);
 }
 
@@ -449,7 +451,8 @@ TEST_F(ScenarioTest, DebugModeNoStopsAtOnceAndSucceeds)
         EXPECT_TRUE(payout.result);
         EXPECT_EQ(payout.dispensed1, 1u);
         EXPECT_EQ(CassetteCount(1), 199u);
-        EXPECT_EQ(JournalOf("DISPENSED"), Texts{"4\tDISPENSED\t1\t;выдано купюр из кассеты #1: 1 шт."});
+        EXPECT_EQ(JournalOf("DISPENSED"),
+                  Texts{"4\tDISPENSED\t1\t;выдано купюр из кассеты #1: 1 шт. (отладочный режим)"});
     }
     EXPECT_TRUE(JournalOf("ABORT").empty());
     EXPECT_EQ(device_->Truth().framesIn, 0u);

@@ -262,8 +262,17 @@ TEST_F(RequestTest, TestRejectAnswers)
     ScriptedPort second(script_, nullptr, &errors_, &settings_);
     DispenserQuery_TestReject lower(second, true);
     EXPECT_EQ(lower.Command(), Bytes{0x77});
-    EXPECT_EQ(Run(lower, {0x06, Text("01100001")}), QueryFailed); // P2 must be '0'
-    EXPECT_EQ(lower.RejectedCount(), 0u);
+    // Checked like a dispense answer: notes the device says left are reported, for the
+    // scenario to count or to hold in doubt; a field out of range is no answer.
+    ASSERT_EQ(Run(lower, {0x06, Text("12100002")}), QueryCompleted);
+    EXPECT_EQ(lower.CheckedCount(), 12u);
+    EXPECT_EQ(lower.ExitedCount(), 10u);
+    EXPECT_EQ(lower.RejectedCount(), 2u);
+
+    ScriptedPort third(script_, nullptr, &errors_, &settings_);
+    DispenserQuery_TestReject broken(third, true);
+    EXPECT_EQ(Run(broken, {0x06, Text("01700001")}), QueryFailed);
+    EXPECT_EQ(broken.RejectedCount(), 0u);
 }
 
 TEST_F(RequestTest, SecondRequestOnABusyPortIsRefused)
