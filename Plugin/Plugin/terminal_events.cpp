@@ -2,6 +2,9 @@
 // the device check, and the device-state notification.
 #include "Plugin/Plugin/terminal_events.h"
 
+#include "Plugin/Dispenser/counter_records.h"
+#include "Plugin/Dispenser/dispenser_log.h"
+
 #include "Plugin/Dispenser/scenario.h"
 #include "Plugin/Plugin/application_log.h"
 #include "Plugin/Plugin/publication.h"
@@ -84,14 +87,14 @@ void TerminalEvents::Setup(SessionVariables& session)
                     continue;
                 const auto value = static_cast<std::uint32_t>(*parts[index].value);
                 std::uint32_t stored = 0;
+                // One read-modify-write with its COUNT record, as every counter change.
+                DispenserLogHandler& logs = *DispenserLogHandler::Instance();
                 if (index < 2) {
-                    DispenserControl::Cassette cassette(store, index + 1);
-                    cassette.SetCount(value);
-                    stored = cassette.GetCount();
+                    DispenserControl::SetCassetteCount(store, index + 1, value, logs);
+                    stored = DispenserControl::Cassette(store, index + 1).GetCount();
                 } else {
-                    DispenserControl::Reject reject(store);
-                    reject.SetCount(value);
-                    stored = reject.GetCount();
+                    DispenserControl::SetRejectCount(store, value, logs);
+                    stored = DispenserControl::Reject(store).GetCount();
                 }
                 if (stored != value) {
                     session.SetUInt(parts[index].variable, stored);

@@ -55,6 +55,14 @@ const std::vector<CommandInfo> kCommands = {
      "Sets the count of cassette 1, cassette 2 or the reject bin, in one step no payout\n"
      "can come between, and records it in the operations journal.\n",
      RunCountersSet, CommandKind::Writer},
+    {"reconcile", "reconcile [--cassette1 N] [--cassette2 N] [--reject N]",
+     "reconcile [--cassette1 N] [--cassette2 N] [--reject N]", "settle a pass in doubt with a count of the notes",
+     "Without counts, shows the pass in doubt (one whose notes may have left without\n"
+     "being counted) and the range each cassette's count must lie in. With counts,\n"
+     "writes each counted value, records it in the operations journal (RECONCILED)\n"
+     "and settles the doubt, so that payouts may go on. A count outside the range is\n"
+     "taken as it is; the journal says so.\n",
+     RunReconcile, CommandKind::Writer},
     {"config show", "config show", "config show", "the dispenser's settings as a .reg file",
      "Prints the dispenser key and its subkeys (Cassette\\1, Cassette\\2, Reject, ...) in\n"
      "the layout of a .reg file; the output can be imported again.\n",

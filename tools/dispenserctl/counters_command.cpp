@@ -2,6 +2,7 @@
 
 #include "Plugin/Dispenser/counter_records.h"
 #include "Plugin/Dispenser/dispenser_log.h"
+#include "Plugin/Dispenser/pending_pass.h"
 #include "Plugin/Dispenser/settings.h"
 #include "framework/text_format.h"
 #include "tools/dispenserctl/console.h"
@@ -108,5 +109,57 @@ int RunCountersSet(CommandContext& context, ArgumentReader& arguments)
     context.console.Print(
         FormatText("%s: count %u -> %u", what.c_str(), static_cast<unsigned>(previous), static_cast<unsigned>(count)),
         Tone::Good);
+    return ExitSuccess;
+}
+
+int RunReconcile(CommandContext& context, ArgumentReader& arguments)
+{
+    const std::optional<std::string> texts[3] = {arguments.Option("--cassette1"), arguments.Option("--cassette2"),
+                                                 arguments.Option("--reject")};
+    arguments.Positionals(0, 0);
+    Console& console = context.console;
+    const bool counting = texts[0] || texts[1] || texts[2];
+    Settings settings(counting);
+    const std::optional<PendingPass> pass = ReadPendingPass(settings);
+    if (!counting) {
+        if (!pass) {
+            console.Print("No pass in doubt: the counters hold every note.", Tone::Good);
+            return ExitSuccess;
+        }
+        console.Print(FormatText("Pass in doubt: %s at %s, asked %u from cassette 1 and %u from cassette 2.",
+                                 pass->operation.c_str(), pass->time.c_str(), pass->asked[0], pass->asked[1]),
+                      Tone::Warning);
+        for (int number = 1; number <= 2; ++number) {
+            if (pass->asked[number - 1] == 0)
+                continue;
+            const CountRange range = ExpectedCassetteRange(settings, number);
+            console.Print(FormatText("Cassette %d: count the notes; expected between %u and %u.", number, range.low,
+                                     range.high));
+        }
+        const CountRange bin = ExpectedRejectRange(settings);
+        console.Print(FormatText("Reject bin: expected between %u and %u.", bin.low, bin.high));
+        console.Print("Then: dispenserctl reconcile --cassette1 N [--cassette2 N] [--reject N]");
+        return ExitSuccess;
+    }
+    DispenserLogHandler& logs = *DispenserLogHandler::Instance();
+    for (int unit = 0; unit < 3; ++unit) {
+        if (!texts[unit])
+            continue;
+        const std::string name = unit == 2 ? "--reject" : FormatText("--cassette%d", unit + 1);
+        const std::uint32_t counted = ParseCount(*texts[unit], name, "reconcile");
+        const Reconciliation result =
+            unit == 2 ? ReconcileReject(settings, counted, logs) : ReconcileCassette(settings, unit + 1, counted, logs);
+        console.Print(FormatText("%s: count %u -> %u (expected %u..%u)%s",
+                                 unit == 2 ? "Reject bin" : FormatText("Cassette %d", unit + 1).c_str(),
+                                 result.previous, counted, result.expected.low, result.expected.high,
+                                 result.inRange ? "" : ", OUTSIDE the expected range: the count was taken"),
+                      result.inRange ? Tone::Good : Tone::Warning);
+    }
+    const std::optional<PendingPass> left = ReadPendingPass(settings);
+    if (left)
+        console.Print(FormatText("Still in doubt: cassette 1 %u, cassette 2 %u notes.", left->asked[0], left->asked[1]),
+                      Tone::Warning);
+    else
+        console.Print("No pass in doubt is left: payouts may go on.", Tone::Good);
     return ExitSuccess;
 }

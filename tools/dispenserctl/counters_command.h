@@ -6,3 +6,6 @@
 
 int RunCounters(CommandContext& context, ArgumentReader& arguments);
 int RunCountersSet(CommandContext& context, ArgumentReader& arguments);
+// `reconcile`: without counts, the pass in doubt and the range each count must lie in;
+// with counts, the technician's count written and the doubt settled.
+int RunReconcile(CommandContext& context, ArgumentReader& arguments);

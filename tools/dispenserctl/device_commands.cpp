@@ -1,5 +1,6 @@
 #include "tools/dispenserctl/device_commands.h"
 
+#include "Plugin/Dispenser/pending_pass.h"
 #include "Plugin/Dispenser/scenario.h"
 #include "framework/text_format.h"
 #include "tools/dispenserctl/console.h"
@@ -41,9 +42,15 @@ int RunStatus(CommandContext& context, ArgumentReader& arguments)
     const bool ok = RunOperation(context, [&](std::vector<std::string>* errors) {
         return DispenserScenario::QueryStatus(nullptr, errors, &status);
     });
+    Console& console = context.console;
+    if (const std::optional<DispenserControl::PendingPass> pass =
+            DispenserControl::ReadPendingPass(DispenserControl::Settings(false)))
+        console.Print(FormatText("PASS IN DOUBT: %u + %u notes may have left uncounted; payouts are refused until "
+                                 "'dispenserctl reconcile'",
+                                 pass->asked[0], pass->asked[1]),
+                      Tone::Bad);
     if (!ok)
         return ExitFailure;
-    Console& console = context.console;
     const bool deviceFault = (status.flags & DispenserStatusInfo::kDeviceFault) != 0;
     const bool sensorFault = (status.flags & DispenserStatusInfo::kSensorFault) != 0;
     console.Print("Error code:  " + HexByte(status.error) + "  " + status.errorText,

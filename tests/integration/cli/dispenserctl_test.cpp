@@ -131,7 +131,7 @@ TEST_F(DispenserCtlTest, HelpListsEveryCommandAndExplainsEach)
     const ChildProcess::Result overview = RunProgram({DISPENSERCTL_PROGRAM, "--help"});
     ASSERT_EQ(overview.status, 0) << overview.err;
     for (const char* command : {"version", "status", "purge", "test-reject 1|2", "dispense N1 [N2]", "counters  ",
-                                "counters set", "split AMOUNT", "config show", "config set", "config import", "log [", "help"})
+                                "counters set", "reconcile", "split AMOUNT", "config show", "config set", "config import", "log [", "help"})
         EXPECT_THAT(overview.out, HasSubstr(std::string("\n  ") + command)) << command;
     EXPECT_THAT(overview.out, AllOf(HasSubstr("--registry FILE"), HasSubstr("Exit status")));
 
@@ -262,6 +262,33 @@ TEST_F(DispenserCtlTest, DispenseUpdatesCountersJournalAndTruthAlike)
     EXPECT_THAT(log.out, AllOf(HasSubstr("4\tDISPENSED\t5\t;выдано купюр из кассеты #1: 5 шт.\n"),
                                HasSubstr("4\tDISPENSED\t3\t;выдано купюр из кассеты #2: 3 шт.\n")));
     EXPECT_EQ(log.out, Journal());
+}
+
+// A payout whose answer is lost leaves its notes in doubt: the tool says so, refuses
+// the next payout, shows the range to count in, and a count settles it.
+TEST_F(DispenserCtlTest, ALostAnswerIsReconciledByTheTechniciansCount)
+{
+    Configure();
+    ASSERT_EQ(Run({"config", "set", "DeviceResponseTimeout=400", "MaxDispense=5"}).status, 0);
+    device_->Fault("mute:1");
+    const ChildProcess::Result payout = Run({"dispense", "4"});
+    EXPECT_EQ(payout.status, 1);
+    EXPECT_THAT(payout.out, HasSubstr("Cassette #1: dispensed 0 of 4, rejected 0, IN DOUBT 4"));
+    EXPECT_THAT(Run({"status"}).out, HasSubstr("PASS IN DOUBT: 4 + 0 notes"));
+    EXPECT_EQ(Run({"dispense", "1", "--quiet"}).status, 1);
+    EXPECT_EQ(device_->Truth().exit1, 4u);
+
+    const ChildProcess::Result shown = Run({"reconcile"});
+    ASSERT_EQ(shown.status, 0) << shown.err;
+    EXPECT_THAT(shown.out, HasSubstr("Cassette 1: count the notes; expected between 196 and 200."));
+    const ChildProcess::Result counted = Run({"reconcile", "--cassette1", "196"});
+    ASSERT_EQ(counted.status, 0) << counted.err;
+    EXPECT_THAT(counted.out, HasSubstr("No pass in doubt is left"));
+    EXPECT_EQ(Count("Cassette\\1"), 196u);
+    EXPECT_THAT(Journal(), AllOf(HasSubstr("16\tPENDING\t4\t;"), HasSubstr("17\tUNKNOWN\t4\t;"),
+                                 HasSubstr("18\tRECONCILED\t196\t;")));
+    ASSERT_EQ(Run({"dispense", "1", "--quiet"}).status, 0);
+    EXPECT_EQ(Count("Cassette\\1"), 195u);
 }
 
 // The cassette holds fewer notes than the registry believes: the payout stops short,
