@@ -7,9 +7,17 @@
 #include "framework/app_log.h"
 #include "framework/text_format.h"
 
+#include <mutex>
+
 namespace DispenserScenario {
 
 namespace {
+
+// Held while a pass of this process is between its write-ahead and its booking: a
+// second pass must neither take that marker for a pass in doubt nor overwrite it.
+std::mutex g_passInFlight;
+
+const char* const kBusyText = "Диспенсер занят: выполняется другая операция выдачи купюр";
 
 const char* OperationWord(PassKind kind)
 {
@@ -27,8 +35,12 @@ void ScenarioThread::Record(unsigned code, const char* word, unsigned value, con
 void ScenarioThread::RefuseWhilePassInDoubt()
 {
     const DispenserControl::Settings store(false, request_.Override());
-    if (const std::optional<DispenserControl::PendingPass> pass = DispenserControl::ReadPendingPass(store))
+    if (const std::optional<DispenserControl::PendingPass> pass = DispenserControl::ReadPendingPass(store)) {
+        std::unique_lock inFlight(g_passInFlight, std::try_to_lock);
+        if (!inFlight.owns_lock())
+            throw OVAppException(kBusyText);
         throw OVAppException(DispenserControl::PendingPassRefusal(*pass));
+    }
 }
 
 void ScenarioThread::WriteAhead(PassKind kind, const std::uint32_t (&asked)[2])
@@ -80,6 +92,9 @@ PassOutcome ScenarioThread::MoveNotes(PassKind kind, const std::uint32_t (&asked
                                       const std::function<PassOutcome()>& command,
                                       const std::function<void(const PassOutcome&)>& answered)
 {
+    std::unique_lock inFlight(g_passInFlight, std::try_to_lock);
+    if (!inFlight.owns_lock())
+        throw OVAppException(kBusyText);
     WriteAhead(kind, asked);
     PassOutcome pass;
     try {
