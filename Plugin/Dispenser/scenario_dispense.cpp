@@ -111,14 +111,8 @@ PassOutcome ScenarioThread::DevicePass(DispenserPort& port, const std::uint32_t 
         if (empty != 0)
             pass.billEnd[empty - 1] = true;
         return pass;
-    } catch (const OrvaneException& error) {
-        if (query.CommandMayHaveRun())
-            throw PassInDoubt(chunk, error.Reason());
-        throw;
     } catch (...) {
-        if (query.CommandMayHaveRun())
-            throw PassInDoubt(chunk, "неизвестная ошибка");
-        throw;
+        RethrowForCommand(query, chunk);
     }
 }
 

@@ -2,6 +2,7 @@
 // either booked from the device's answer or left in doubt under a durable marker,
 // never lost.
 #include "Plugin/Dispenser/dispenser_log.h"
+#include "Plugin/Dispenser/dispenser_query.h"
 #include "Plugin/Dispenser/pending_pass.h"
 #include "Plugin/Dispenser/scenario_thread.h"
 #include "framework/app_log.h"
@@ -70,6 +71,23 @@ void ScenarioThread::WriteAhead(PassKind kind, const std::uint32_t (&asked)[2])
             }
             throw OVAppException("Не удалось записать журнал операций, выдача не выполнялась: " + error);
         }
+    }
+}
+
+void ScenarioThread::RethrowForCommand(const DispenserQuery& query, const std::uint32_t (&asked)[2])
+{
+    try {
+        throw;
+    } catch (const PassInDoubt&) {
+        throw;
+    } catch (const OrvaneException& error) {
+        if (query.CommandMayHaveRun())
+            throw PassInDoubt(asked, error.Reason());
+        throw;
+    } catch (...) {
+        if (query.CommandMayHaveRun())
+            throw PassInDoubt(asked, "неизвестная ошибка");
+        throw;
     }
 }
 

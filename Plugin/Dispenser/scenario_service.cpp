@@ -223,14 +223,8 @@ bool ScenarioThread::DoTestReject()
             if (!IsSuccess(pass.code) && !pass.billEnd[c])
                 deviceError = query.ErrorDescription();
             return pass;
-        } catch (const OrvaneException& error) {
-            if (query.CommandMayHaveRun())
-                throw PassInDoubt(asked, error.Reason());
-            throw;
         } catch (...) {
-            if (query.CommandMayHaveRun())
-                throw PassInDoubt(asked, "неизвестная ошибка");
-            throw;
+            RethrowForCommand(query, asked);
         }
     };
     PassOutcome pass;

@@ -87,6 +87,9 @@ private:
     // Before a note-moving command: the marker and the PENDING records on stable
     // storage; a failure of either sends nothing and raises with the store it names.
     void WriteAhead(PassKind kind, const std::uint32_t (&asked)[2]);
+    // Rethrows the exception being handled, as PassInDoubt when the query's command may
+    // have run: the one way a failed command is judged.
+    [[noreturn]] static void RethrowForCommand(const DispenserQuery& query, const std::uint32_t (&asked)[2]);
     // Raises PassInDoubt for an answer that cannot be booked as it stands: more notes
     // out than asked, or any note counted for a cassette not asked.
     static void CheckAnswer(const PassOutcome& pass);
