@@ -310,7 +310,7 @@ bool DispenserPort::ReceiveResponse(SerialPort& line, const RegKey& key, const M
             return false;
         if (!abortSeen)
             abortSeen = TickCount();
-        return static_cast<std::uint32_t>(TickCount() - *abortSeen) > kAnswerAfterAbort;
+        return static_cast<std::uint32_t>(TickCount() - *abortSeen) > answerAfterAbort_;
     };
     const std::size_t m = response.size();
     if (const std::uint32_t stored = key.ReadDword("DeviceResponseTimeout", kDefaultResponseTimeout);
@@ -339,7 +339,7 @@ bool DispenserPort::ReceiveResponse(SerialPort& line, const RegKey& key, const M
             }
             if (outwaitedAbort()) {
                 ReportError(FormatBuffer(512, "Ответ устройства не получен за %u с после отмены операции",
-                                         kAnswerAfterAbort / 1000));
+                                         answerAfterAbort_ / 1000));
                 return false;
             }
             ++polls;

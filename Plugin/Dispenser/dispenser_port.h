@@ -74,6 +74,9 @@ protected:
     // Opens the serial line; tests may stand in a line of their own.
     virtual std::unique_ptr<SerialPort> OpenLine(const std::string& name);
 
+    // The wait for a note-moving answer after an abort; tests shorten it.
+    std::uint32_t answerAfterAbort_ = kAnswerAfterAbort;
+
 private:
     std::unique_ptr<SerialPort> OpenConfiguredLine(const RegKey& key, bool& busy);
     SerialTimeouts ReadTimeouts(const RegKey& key);

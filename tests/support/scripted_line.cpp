@@ -59,8 +59,10 @@ void LineScript::OnWrite(const std::uint8_t* data, std::size_t size)
         return;
     const ScriptedAnswer answer = answers_.front();
     answers_.pop_front();
+    if (answer.silent)
+        return;
     input_.push_back(answer.acknowledgement);
-    if (answer.acknowledgement != 0x06)
+    if (answer.acknowledgement != 0x06 || answer.mute)
         return;
     std::vector<std::uint8_t> frame{0x01, 0x50, 0x02, data[3]};
     frame.insert(frame.end(), answer.payload.begin(), answer.payload.end());
@@ -69,6 +71,8 @@ void LineScript::OnWrite(const std::uint8_t* data, std::size_t size)
     for (std::uint8_t byte : frame)
         bcc ^= byte;
     frame.push_back(bcc);
+    if (answer.cutTo != 0 && answer.cutTo < frame.size())
+        frame.resize(answer.cutTo);
     input_.insert(input_.end(), frame.begin(), frame.end());
 }
 

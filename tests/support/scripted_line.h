@@ -18,6 +18,9 @@
 struct ScriptedAnswer {
     std::uint8_t acknowledgement = 0x06;
     std::vector<std::uint8_t> payload; // framed with the echo of the command code
+    bool silent = false;               // not even the acknowledgement comes
+    bool mute = false;                 // acknowledged, and no response follows
+    std::size_t cutTo = 0;             // when set, the response frame stops after this many bytes
 };
 
 class LineScript {
@@ -76,6 +79,9 @@ public:
         : DispenserPort(log, errors, settings), script_(script)
     {
     }
+
+    // How long a note-moving answer is still awaited after a cancel.
+    void ShortenAnswerAfterAbort(std::uint32_t milliseconds) { answerAfterAbort_ = milliseconds; }
 
 protected:
     std::unique_ptr<SerialPort> OpenLine(const std::string&) override;

@@ -73,6 +73,7 @@ constexpr Form kForms[] = {
     {"bad-echo", FaultKind::BadEcho, "bad-echo:N       wrong command echo in the next N response transmissions"},
     {"short", FaultKind::Short, "short:N          send only SOH ID STX echo of the next N response transmissions"},
     {"bad-payload", FaultKind::BadPayload, "bad-payload:N    make the next N response payloads invalid for the host"},
+    {"over-count", FaultKind::OverCount, "over-count:N     the next N dispense answers claim one upper note more than paid"},
     {"jam-after", FaultKind::JamAfter, "jam-after:K[:XX] the next dispense jams after K picked notes (error XX, default 33)"},
     {"empty", FaultKind::Empty, "empty:C          cassette C (1 or 2) is empty now"},
     {"set-count", FaultKind::SetCount, "set-count:C:N    cassette C holds N notes now"},
@@ -110,6 +111,7 @@ Fault ParseFault(std::string_view text)
     case FaultKind::BadEcho:
     case FaultKind::Short:
     case FaultKind::BadPayload:
+    case FaultKind::OverCount:
     case FaultKind::RejectEvery:
     case FaultKind::NoteMs:
         expectFields(2, 2);
@@ -161,6 +163,7 @@ bool IsLinkFault(FaultKind kind)
     case FaultKind::BadEcho:
     case FaultKind::Short:
     case FaultKind::BadPayload:
+    case FaultKind::OverCount:
         return true;
     default:
         return false;
@@ -206,6 +209,9 @@ void LinkFaults::Apply(const Fault& fault)
     case FaultKind::BadPayload:
         badPayload_ = fault.count;
         break;
+    case FaultKind::OverCount:
+        overCount_ = fault.count;
+        break;
     default:
         break;
     }
@@ -247,6 +253,11 @@ bool LinkFaults::TakeBadPayload()
     return TakeOne(badPayload_);
 }
 
+bool LinkFaults::TakeOverCount()
+{
+    return TakeOne(overCount_);
+}
+
 Bytes LinkFaults::Transmission(const Bytes& response)
 {
     Bytes bytes = response;
@@ -281,6 +292,26 @@ void CorruptPayload(std::uint8_t code, Bytes& payload)
         std::fill(payload.begin(), payload.end(), std::uint8_t{0});
         break;
     }
+}
+
+namespace {
+
+// Adds one to the two ASCII digits at `at`.
+void IncrementCount(Bytes& payload, std::size_t at)
+{
+    const int value = (payload[at] - '0') * 10 + (payload[at + 1] - '0') + 1;
+    payload[at] = static_cast<std::uint8_t>('0' + value / 10 % 10);
+    payload[at + 1] = static_cast<std::uint8_t>('0' + value % 10);
+}
+
+} // namespace
+
+void OvercountPayload(std::uint8_t code, Bytes& payload)
+{
+    if (code != command_code::kDispense && code != command_code::kDispenseBoth)
+        return;
+    IncrementCount(payload, 0); // checked
+    IncrementCount(payload, 2); // exited
 }
 
 } // namespace lcdm

@@ -22,6 +22,7 @@ enum class FaultKind {
     BadEcho,    // bad-echo:N     wrong command echo in the next N response transmissions
     Short,      // short:N        cut the next N response transmissions to SOH ID STX echo
     BadPayload, // bad-payload:N  make the next N response payloads invalid for the host
+    OverCount,  // over-count:N   the next N dispense answers claim one upper note more than paid
     // Device faults and changes of state.
     JamAfter,    // jam-after:K[:XX]  the next dispense that picks jams after K picks (code XX, default 33)
     Empty,       // empty:C           cassette C (1 or 2) holds no notes now
@@ -69,6 +70,7 @@ public:
     AckDecision TakeAcknowledgement();
     bool TakeMute();
     bool TakeBadPayload();
+    bool TakeOverCount();
     // One transmission of `response`, damaged by every pending per-transmission fault
     // (each of them counted down).
     Bytes Transmission(const Bytes& response);
@@ -81,6 +83,7 @@ private:
     int badEcho_ = 0;
     int short_ = 0;
     int badPayload_ = 0;
+    int overCount_ = 0;
     bool ackPending_ = false;
     std::uint8_t ackByte_ = 0;
 };
@@ -89,5 +92,9 @@ private:
 // P0 != 0x30 and bit 7 of both sensor bytes clear; dispense and test reject with the first
 // count digit '7'. The answers the host cannot refuse (version, purge, unknown) become zeros.
 void CorruptPayload(std::uint8_t code, Bytes& payload);
+
+// Makes a dispense answer claim one note more out of the upper cassette (checked and
+// exited) than the device paid; other answers stay as they are.
+void OvercountPayload(std::uint8_t code, Bytes& payload);
 
 } // namespace lcdm

@@ -56,6 +56,8 @@ std::optional<Bytes> SharedDevice::FinishCommand(std::uint64_t run, std::uint8_t
     Bytes payload = model_.Payload();
     if (faults_.TakeBadPayload())
         CorruptPayload(code, payload);
+    if (faults_.TakeOverCount())
+        OvercountPayload(code, payload);
     if (faults_.TakeMute())
         return std::nullopt;
     return BuildResponseFrame(code, payload);

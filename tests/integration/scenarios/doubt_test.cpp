@@ -23,6 +23,7 @@ TEST_F(ScenarioTest, EveryFaultAfterTheCommandLeavesThePassInDoubtUntilReconcile
         {"mute:1", true},        // executed, the answer never comes
         {"short:3", true},       // executed, the answer cut short beyond the retries
         {"bad-payload:1", true}, // executed, fields out of range
+        {"over-count:1", true},  // executed, the answer claims more notes than were asked
         {"ack:00", true},        // a byte that may have been a damaged acknowledgement
         {"nak:3", false},        // refused each time: nothing moved, nothing in doubt
     };
@@ -80,6 +81,26 @@ TEST_F(ScenarioTest, EveryFaultAfterTheCommandLeavesThePassInDoubtUntilReconcile
             EXPECT_EQ(CassetteCount(1), device_->Truth().cassette1);
         }
     }
+}
+
+TEST_F(ScenarioTest, AnExceptionOfAnyKindAfterTheAnswerLeavesThePassInDoubt)
+{
+    // A trace observer (a console following the payout) fails as the answer is traced.
+    SetUpDevice("LCDM-2000", 100, 100);
+    AppLog& trace = DispenserLogHandler::Instance()->TraceLog();
+    trace.SetRecordObserver([](int, const std::string& line) {
+        if (line.find("выдача купюр (кассета #2)") != std::string::npos)
+            throw std::runtime_error("the console went away");
+    });
+    const Payout payout = Dispense(0, 4);
+    trace.SetRecordObserver(nullptr);
+    EXPECT_FALSE(payout.result);
+    EXPECT_EQ(payout.unknown2, 4u);
+    EXPECT_EQ(device_->Truth().cassette2, 96u);
+    EXPECT_EQ(CassetteCount(2), 100u) << "the booking did not happen";
+    EXPECT_TRUE(MainKey().HasSubkey("Pending"));
+    EXPECT_EQ(SumOf(JournalOf("UNKNOWN")), 4u);
+    EXPECT_TRUE(JournalOf("FAILURE").empty());
 }
 
 TEST_F(ScenarioTest, AMarkerLeftByADeadProcessRefusesEveryNoteMove)

@@ -226,6 +226,68 @@ TEST_F(RequestTest, AnswerStandsWhenItsAcknowledgementCannotBeWritten)
     EXPECT_NE(Trace().find("положительное подтверждение не отправлено"), std::string::npos);
 }
 
+// Whether a failed note-moving command may have paid: the scenario keeps the notes in
+// doubt exactly when the device could have taken the command.
+TEST_F(RequestTest, AFailedDispenseMayHaveRunOnceTheDeviceCouldHaveTakenIt)
+{
+    {
+        RegKey key(RegistryRoot::LocalMachine, DispenserControl::kSettingsKey, true, RegAccessAll);
+        key["DeviceResponseTimeout"] = 30;
+        key["MaxRetryRsp"] = 1;
+    }
+    const ScriptedAnswer nak{0x15, {}};
+    ScriptedAnswer silent;
+    silent.silent = true;
+    ScriptedAnswer mute;
+    mute.mute = true;
+    ScriptedAnswer cut{0x06, Text("05050000")};
+    cut.cutTo = 7;
+    struct Case {
+        const char* name;
+        std::vector<ScriptedAnswer> answers;
+        bool mayHaveRun;
+    };
+    const Case cases[] = {
+        {"refused three times", {nak, nak, nak}, false},
+        {"no acknowledgement at all", {silent}, false},
+        {"an unknown acknowledgement byte", {{0x00, {}}}, true},
+        {"acknowledged, then silence", {mute}, true},
+        {"acknowledged, answer cut short", {cut}, true},
+        {"acknowledged, fields out of range", {{0x06, Text("05750000")}}, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Texts errors;
+        ScriptedPort port(script_, nullptr, &errors, &settings_);
+        for (const ScriptedAnswer& answer : c.answers)
+            script_.Answer(answer);
+        DispenserQuery_Dispense dispense(port, 5, 0);
+        ASSERT_TRUE(dispense.Initiate(nullptr, 0));
+        EXPECT_EQ(dispense.GetState(true), QueryFailed);
+        EXPECT_EQ(dispense.CommandMayHaveRun(), c.mayHaveRun);
+        EXPECT_EQ(dispense.Cassette(1).exited, 0);
+    }
+
+    // A cancel while the answer is awaited: waited for up to the ceiling, then given up.
+    ScriptedPort port(script_, nullptr, &errors_, &settings_);
+    port.ShortenAnswerAfterAbort(10);
+    {
+        RegKey(RegistryRoot::LocalMachine, DispenserControl::kSettingsKey, true, RegAccessAll)["DeviceResponseTimeout"] =
+            60000;
+    }
+    script_.Hold();
+    script_.Answer(mute);
+    DispenserQuery_Dispense dispense(port, 5, 0);
+    ASSERT_TRUE(dispense.Initiate(nullptr, 0));
+    ASSERT_TRUE(script_.WaitForHeldRead(5000));
+    dispense.Cancel(false);
+    script_.Release();
+    EXPECT_NE(dispense.GetState(true), QueryCompleted);
+    EXPECT_TRUE(dispense.CommandMayHaveRun());
+    EXPECT_NE(::testing::PrintToString(errors_).find("после отмены операции"), std::string::npos)
+        << ::testing::PrintToString(errors_);
+}
+
 TEST_F(RequestTest, DispenseAnswerOutOfRangeStoresNothing)
 {
     for (const char* payload : {"12720000", "12120200", "1212000a", "12:20000", "1/120000"}) {

@@ -116,6 +116,12 @@ TEST_F(LcdmSimTest, BadPayloadFaultBreaksWhatTheHostChecks)
     EXPECT_EQ(Exchange(kTestRejectLower, 8), Ascii("7100" "0" "0" "01"));
     EXPECT_EQ(Exchange(kStatus, 4), (Bytes{0x30, 0x30, 0x80, 0x80}));
     EXPECT_EQ(sim_->Truth().moved.exited[0], 2) << "the notes moved; only the answer is wrong";
+
+    // An answer within the protocol that claims one note more than left.
+    sim_->Fault("over-count:1");
+    EXPECT_EQ(Exchange(Dispense("02"), 8), Ascii("0303" "0" "0" "00"));
+    EXPECT_EQ(Exchange(Dispense("02"), 8), Ascii("0202" "0" "0" "00"));
+    EXPECT_EQ(sim_->Truth().moved.exited[0], 6);
 }
 
 TEST_F(LcdmSimTest, ClearDropsPendingFaults)
