@@ -215,6 +215,15 @@ void RegKey::DeleteTree(const std::string& subkey)
     DeleteRegistryTree(*impl_, NormaliseKeyPath(subkey));
 }
 
+bool RegKey::CreateNewSubkey(const std::string& subkey)
+{
+    CheckWritable();
+    const std::string path = NormaliseKeyPath(subkey);
+    if (path.empty())
+        throw InternalError("A registry key cannot create itself");
+    return CreateNewRegistrySubkey(*impl_, path);
+}
+
 std::uint32_t RegKey::UpdateDword(const std::string& name,
                                   const std::function<std::uint32_t(std::optional<std::uint32_t>)>& change)
 {

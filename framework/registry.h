@@ -107,6 +107,10 @@ public:
     void CopyTree(const std::string& sourceSubkey, RegKey& destination) const;
     // Deletes a subkey with its whole tree; a missing subkey is no error.
     void DeleteTree(const std::string& subkey);
+    // Creates a subkey that does not exist yet, as one step no other writer (thread or
+    // process) can come between: of many racing callers exactly one gets true. False,
+    // with nothing changed, when the subkey exists already.
+    bool CreateNewSubkey(const std::string& subkey);
 
     // Reads a DWORD value, computes its new value and writes it, as one step that no
     // other writer of the registry (thread or process) can come between. The

@@ -30,6 +30,7 @@ std::vector<std::string> ListRegistryValues(const RegKey::Impl& key);
 std::vector<std::string> ListRegistrySubkeys(const RegKey::Impl& key);
 void CopyRegistryTree(const RegKey::Impl& source, RegKey::Impl& destination);
 void DeleteRegistryTree(RegKey::Impl& key, const std::string& subkey);
+bool CreateNewRegistrySubkey(RegKey::Impl& key, const std::string& subkey);
 void FlushRegistryKey(RegKey::Impl& key);
 
 // Reads, changes and writes one DWORD under the registry's writer lock.

@@ -32,12 +32,6 @@ std::string RangeComment(const char* unit, std::uint32_t counted, const CountRan
     return text;
 }
 
-std::uint32_t NotesInDoubt(Settings& store, int number)
-{
-    const std::optional<PendingPass> pass = ReadPendingPass(store);
-    return pass ? pass->asked[number - 1] : 0;
-}
-
 } // namespace
 
 std::uint32_t SetCassetteCount(Settings& store, int number, std::uint32_t count, DispenserLogHandler& logs)
@@ -61,7 +55,8 @@ std::uint32_t SetRejectCount(Settings& store, std::uint32_t count, DispenserLogH
 CountRange ExpectedCassetteRange(Settings& store, int number)
 {
     const std::uint32_t count = Cassette(store, number).GetCount();
-    return CountRange{SaturatingSubtract(count, NotesInDoubt(store, number)), count};
+    const std::optional<PendingPass> pass = ReadPendingPass(store);
+    return CountRange{SaturatingSubtract(count, pass ? pass->asked[number - 1] : 0), count};
 }
 
 CountRange ExpectedRejectRange(Settings& store)
@@ -94,6 +89,22 @@ Reconciliation ReconcileReject(Settings& store, std::uint32_t counted, Dispenser
     logs.WriteRecord(EventReconciled, "RECONCILED", counted,
                      RangeComment("контейнер \"Reject\"", counted, result.expected));
     return result;
+}
+
+void EnterCassetteCount(Settings& store, int number, std::uint32_t count, DispenserLogHandler& logs)
+{
+    if (ReadPendingPass(store))
+        ReconcileCassette(store, number, count, logs);
+    else
+        SetCassetteCount(store, number, count, logs);
+}
+
+void EnterRejectCount(Settings& store, std::uint32_t count, DispenserLogHandler& logs)
+{
+    if (ReadPendingPass(store))
+        ReconcileReject(store, count, logs);
+    else
+        SetRejectCount(store, count, logs);
 }
 
 } // namespace DispenserControl

@@ -33,6 +33,12 @@ struct Reconciliation {
     bool inRange = true;
 };
 
+// A count a person entered (a setup dialog, the kiosk's set-up): while a pass is in
+// doubt it is a reconciliation (RECONCILED, and the cassette's notes in doubt are
+// settled), otherwise a count set by hand (COUNT).
+void EnterCassetteCount(Settings& store, int number, std::uint32_t count, DispenserLogHandler& logs);
+void EnterRejectCount(Settings& store, std::uint32_t count, DispenserLogHandler& logs);
+
 // Writes the counted notes of a cassette, its RECONCILED record (the expected range,
 // and whether the count lay outside it; the count wins either way), and settles the
 // cassette's notes in doubt.

@@ -44,9 +44,11 @@ std::optional<PendingPass> ReadPendingPass(const Settings& store)
     return pass;
 }
 
-void WritePendingPass(Settings& store, const PendingPass& pass)
+bool WritePendingPass(Settings& store, const PendingPass& pass)
 {
     store.CheckWritable();
+    if (!store.Key().CreateNewSubkey(kPendingKey))
+        return false;
     RegKey key(store.Key(), kPendingKey, true, RegAccessAll);
     // The counts first: a marker cut short by a crash still names the notes.
     for (int c = 0; c < 2; ++c)
@@ -54,6 +56,7 @@ void WritePendingPass(Settings& store, const PendingPass& pass)
     key.Write("Time", RegData::String(pass.time.empty() ? NowText() : pass.time));
     key.Write("Operation", RegData::String(pass.operation));
     key.Flush();
+    return true;
 }
 
 void RemovePendingPass(Settings& store)

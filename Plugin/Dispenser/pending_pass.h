@@ -26,8 +26,10 @@ struct PendingPass {
 
 // The marker, or nothing when no pass is pending or in doubt.
 std::optional<PendingPass> ReadPendingPass(const Settings& store);
-// Writes the marker and puts it on stable storage; raises when it cannot.
-void WritePendingPass(Settings& store, const PendingPass& pass);
+// Writes a new marker and puts it on stable storage; raises when it cannot. False, with
+// nothing written, when a marker is there already (another process's pass may have
+// begun since this one looked): one pass never overwrites another's marker.
+bool WritePendingPass(Settings& store, const PendingPass& pass);
 // Removes the marker (no error when there is none).
 void RemovePendingPass(Settings& store);
 // A cassette's notes are settled: they leave the marker, which goes once none is left.

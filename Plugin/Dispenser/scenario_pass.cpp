@@ -51,12 +51,16 @@ void ScenarioThread::WriteAhead(PassKind kind, const std::uint32_t (&asked)[2])
     marker.asked[0] = asked[0];
     marker.asked[1] = asked[1];
     DispenserControl::Settings store(true, request_.Override());
+    bool written = false;
     try {
-        DispenserControl::WritePendingPass(store, marker);
+        written = DispenserControl::WritePendingPass(store, marker);
     } catch (const OrvaneException& error) {
         throw OVAppException("Не удалось записать отметку о выдаче в системный реестр, выдача не выполнялась: " +
                              error.Reason());
     }
+    // Another process's pass began since this one looked: its marker stays its own.
+    if (!written)
+        throw OVAppException(kBusyText);
     for (int c = 0; c < 2; ++c) {
         if (asked[c] == 0)
             continue;

@@ -87,13 +87,14 @@ void TerminalEvents::Setup(SessionVariables& session)
                     continue;
                 const auto value = static_cast<std::uint32_t>(*parts[index].value);
                 std::uint32_t stored = 0;
-                // One read-modify-write with its COUNT record, as every counter change.
+                // One read-modify-write with its record, as every counter change; while
+                // a pass is in doubt the count settles it.
                 DispenserLogHandler& logs = *DispenserLogHandler::Instance();
                 if (index < 2) {
-                    DispenserControl::SetCassetteCount(store, index + 1, value, logs);
+                    DispenserControl::EnterCassetteCount(store, index + 1, value, logs);
                     stored = DispenserControl::Cassette(store, index + 1).GetCount();
                 } else {
-                    DispenserControl::SetRejectCount(store, value, logs);
+                    DispenserControl::EnterRejectCount(store, value, logs);
                     stored = DispenserControl::Reject(store).GetCount();
                 }
                 if (stored != value) {

@@ -167,6 +167,21 @@ void DeleteRegistryTree(RegKey::Impl& key, const std::string& subkey)
     ModifyHive(key.hive, [&](Hive& hive) { return hive.DeleteTree(JoinKeyPath(key.FullPath(), subkey)); });
 }
 
+bool CreateNewRegistrySubkey(RegKey::Impl& key, const std::string& subkey)
+{
+    bool created = false;
+    ModifyHive(key.hive, [&](Hive& hive) {
+        static_cast<void>(ExistingKey(hive, key)); // the parent must still exist
+        const std::string full = JoinKeyPath(key.FullPath(), subkey);
+        if (hive.FindKey(full) != nullptr)
+            return false;
+        hive.CreateKey(full);
+        created = true;
+        return true;
+    });
+    return created;
+}
+
 void FlushRegistryKey(RegKey::Impl&)
 {
     // Every change of the hive file is synced before it replaces the old one.

@@ -254,6 +254,16 @@ void DeleteRegistryTree(RegKey::Impl& key, const std::string& subkey)
         CHECK_STATUS(status);
 }
 
+bool CreateNewRegistrySubkey(RegKey::Impl& key, const std::string& subkey)
+{
+    // The registry itself tells a key it made from one it found.
+    UniqueRegistryKey created;
+    DWORD disposition = 0;
+    CHECK_STATUS(RegCreateKeyExW(key.key.Get(), Widen(subkey).c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_READ,
+                                 nullptr, created.Receive(), &disposition));
+    return disposition == REG_CREATED_NEW_KEY;
+}
+
 void FlushRegistryKey(RegKey::Impl& key)
 {
     CHECK_STATUS(RegFlushKey(key.key.Get()));

@@ -70,6 +70,38 @@ TEST(RegistryProcesses, TwoWritersNeverLoseAValue)
     }
 }
 
+// The write-ahead marker of a payout relies on this: of processes racing to create the
+// same subkey, exactly one is told it made it.
+TEST(RegistryProcesses, OneOfRacingProcessesCreatesANewSubkey)
+{
+    TestRegistry registry;
+    constexpr int kRounds = 20;
+    constexpr int kRacers = 3;
+    RegKey(registry.Root(), kKey, true, RegAccessAll);
+    for (int round = 0; round < kRounds; ++round) {
+        const std::string name = "Pending" + std::to_string(round);
+        std::vector<pid_t> children;
+        for (int c = 0; c < kRacers; ++c) {
+            // Exit status 0: this one created the subkey; 2: it found it there.
+            children.push_back(RunChild([&] {
+                RegKey key(registry.Root(), kKey, true, RegAccessAll);
+                if (!key.CreateNewSubkey(name))
+                    _exit(2);
+            }));
+        }
+        int created = 0;
+        for (pid_t child : children) {
+            const int status = ExitStatus(child);
+            EXPECT_TRUE(status == 0 || status == 2) << status;
+            created += status == 0 ? 1 : 0;
+        }
+        EXPECT_EQ(created, 1) << name;
+    }
+    RegKey key(registry.Root(), kKey, true, RegAccessAll);
+    EXPECT_EQ(key.SubkeyNames().size(), static_cast<std::size_t>(kRounds));
+    EXPECT_FALSE(key.CreateNewSubkey("Pending0"));
+}
+
 TEST(RegistryProcesses, CounterUpdatesFromTwoProcessesAddUp)
 {
     TestRegistry registry;

@@ -2,6 +2,7 @@
 // host (its control site creates the page window from the template and forwards the
 // window's commands to the page) and the operator (message boxes are answered by a
 // prompt hook, controls are changed with the messages a user's clicks send).
+#include "Plugin/Dispenser/counter_records.h"
 #include "Plugin/Dispenser/dispenser_log.h"
 #include "Plugin/Dispenser/settings.h"
 #include "Plugin/Dispenser/ui/scenario_dialog.h"
@@ -669,6 +670,31 @@ TEST_F(ControlPageTest, AFailedTestPayoutOffersAbortRetryAndIgnore)
     EXPECT_EQ(prompts_[1].text,
               "Тест выдачи купюр выполнен с ошибками (в контейнер \"Reject\" всего выдано купюр: 1 шт.)");
     EXPECT_EQ(device_.Truth().rejected2, 1u);
+}
+
+// A test payout whose answer is lost leaves its note in doubt: the page says so and
+// how to settle it, until a count does.
+TEST_F(ControlPageTest, APassInDoubtIsShownUntilACountSettlesIt)
+{
+    Configure();
+    Key()["DeviceResponseTimeout"] = 300;
+    Open();
+    EXPECT_EQ(TextOf(IDC_PAGE_DOUBT), "");
+    device_.Fault("mute:1");
+    answers_ = {ButtonAbort};
+    Click(IDC_PAGE_TEST_PAYOUT);
+    ASSERT_EQ(prompts_.size(), 2u) << ::testing::PrintToString(PromptTexts());
+    EXPECT_THAT(prompts_[0].text, HasSubstr("Результат выдачи неизвестен"));
+    EXPECT_THAT(TextOf(IDC_PAGE_DOUBT), HasSubstr("кассета #1: 1 шт., кассета #2: 0 шт.): выдача запрещена до сверки"));
+    EXPECT_EQ(Key("Cassette\\1").ReadDword("Count"), 100u);
+
+    Settings store(true);
+    ReconcileCassette(store, 1, device_.Truth().cassette1, *DispenserLogHandler::Instance());
+    site_->Forget();
+    site_ = {};
+    DestroyWindow(std::exchange(host_, nullptr));
+    Open();
+    EXPECT_EQ(TextOf(IDC_PAGE_DOUBT), "");
 }
 
 // Retry on the upper cassette runs it again and, when that succeeds, the test counts as

@@ -3,6 +3,8 @@
 // operator on the dialog's own thread: it finds the dialog once the run has shown it,
 // clicks and types through window messages, and ends it. Message boxes are answered
 // by the operator-prompt hook, which keeps their texts.
+#include "Plugin/Dispenser/dispenser_log.h"
+#include "Plugin/Dispenser/pending_pass.h"
 #include "Plugin/Dispenser/settings.h"
 #include "Plugin/Plugin/com/setup_dialogs.h"
 #include "framework/exceptions.h"
@@ -254,8 +256,8 @@ protected:
 
     static RegKey Key(const std::string& subkey)
     {
-        return RegKey(RegistryRoot::LocalMachine, std::string(DispenserControl::kSettingsKey) + "\\" + subkey, true,
-                      RegAccessAll);
+        const std::string path = std::string(DispenserControl::kSettingsKey) + (subkey.empty() ? "" : "\\" + subkey);
+        return RegKey(RegistryRoot::LocalMachine, path, true, RegAccessAll);
     }
     static RegKey CassetteKey(int number) { return Key("Cassette\\" + std::to_string(number)); }
 
@@ -467,6 +469,44 @@ TEST_F(CassetteSetupTest, OkWritesWhatWasEdited)
     }));
     EXPECT_EQ(cassette.ReadDword("Flags"), 0x103u);
     EXPECT_EQ(cassette.ReadDword("Min Amount"), 20u);
+}
+
+// A count entered while a pass is in doubt is the technician's reconciliation: it
+// leaves a RECONCILED record and settles the cassette's notes in doubt.
+TEST_F(CassetteSetupTest, ACountEnteredWhileAPassIsInDoubtSettlesIt)
+{
+    StoreFullCassette(1);
+    const TempFolder folder;
+    Key("")["LogDir"] = folder.File("journal");
+    DispenserLogHandler::Release();
+    {
+        DispenserControl::Settings store(true);
+        DispenserControl::PendingPass pass;
+        pass.operation = "Dispense";
+        pass.asked[0] = 5;
+        DispenserControl::WritePendingPass(store, pass);
+    }
+    EXPECT_TRUE(RunCassette("", 1, [](const DialogView& view) {
+        view.Type(IDC_CASSETTE_COUNT, "246");
+        view.Click(IDOK);
+    }));
+    EXPECT_EQ(CassetteKey(1).ReadDword("Count"), 246u);
+    EXPECT_FALSE(Key("").HasSubkey("Pending"));
+    const std::string journalFile = DispenserLogHandler::Instance()->OperationsLog().GetLogPath();
+    const std::string journal = ReadFileBytes(journalFile);
+    EXPECT_NE(journal.find("\tRECONCILED\t246\t"), std::string::npos) << journal;
+    EXPECT_NE(journal.find("ожидалось от 245 до 250 шт."), std::string::npos) << journal;
+
+    // Without a pass in doubt an unchanged count is no news; a changed one is a COUNT.
+    EXPECT_TRUE(RunCassette("", 1, [](const DialogView& view) { view.Click(IDOK); }));
+    EXPECT_TRUE(RunCassette("", 1, [](const DialogView& view) {
+        view.Type(IDC_CASSETTE_COUNT, "240");
+        view.Click(IDOK);
+    }));
+    const std::string after = ReadFileBytes(journalFile);
+    EXPECT_EQ(after.find("\tCOUNT\t246\t"), std::string::npos) << after;
+    EXPECT_NE(after.find("\tCOUNT\t240\t"), std::string::npos) << after;
+    DispenserLogHandler::Release();
 }
 
 // A refused field: the box names the fault, the focus goes to the field, the dialog

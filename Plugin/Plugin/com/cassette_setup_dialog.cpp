@@ -1,5 +1,8 @@
 #include "Plugin/Plugin/com/cassette_setup_dialog.h"
 
+#include "Plugin/Dispenser/counter_records.h"
+#include "Plugin/Dispenser/dispenser_log.h"
+#include "Plugin/Dispenser/pending_pass.h"
 #include "Plugin/Dispenser/settings.h"
 #include "framework/exceptions.h"
 #include "framework/text_format.h"
@@ -176,8 +179,10 @@ void DispenserCassetteSetupDialog::Ok()
     static_cast<void>(cassette.GetFlags());
     cassette.SetDenomination(values.denomination);
     cassette.SetCounted(values.counted);
-    if (values.counted)
-        cassette.SetCount(values.count);
+    // A count entered while a pass is in doubt settles it; an unchanged one is no news.
+    if (values.counted &&
+        (DispenserControl::ReadPendingPass(store) || cassette.GetCount() != values.count))
+        DispenserControl::EnterCassetteCount(store, number_, values.count, *DispenserLogHandler::Instance());
     DispenserControl::CassetteLimit maxDispense(cassette, DispenserControl::kMaxDispenseLimit);
     maxDispense.SetEnabled(values.maxDispenseOn);
     if (values.maxDispenseOn)

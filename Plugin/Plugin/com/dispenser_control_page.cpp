@@ -1,5 +1,6 @@
 #include "Plugin/Plugin/com/dispenser_control_page.h"
 
+#include "Plugin/Dispenser/pending_pass.h"
 #include "Plugin/Dispenser/scenario.h"
 #include "Plugin/Plugin/com/context_help.h"
 #include "Plugin/Plugin/port_list.h"
@@ -180,10 +181,23 @@ bool DispenserControlPage::OnAttach(HWND window)
     for (int id : {IDC_PAGE_DEBUG, IDC_PAGE_LINK_TEST, IDC_PAGE_CASSETTE1_SETUP, IDC_PAGE_CASSETTE2_SETUP,
                    IDC_PAGE_REJECT_SETUP, IDC_PAGE_MAX_AMOUNT_SPIN, IDC_PAGE_TEST_PAYOUT})
         layout_->Add(id, AutoLayout::Move, AutoLayout::Right, 0, AutoLayout::Right, 0, 0);
+    layout_->Add(IDC_PAGE_DOUBT, AutoLayout::Stretch, AutoLayout::Right, 0, AutoLayout::Right, 0, 0);
     sizeWatch_ = std::make_unique<SizeWatch>(window, *layout_);
     loading_ = false;
     UpdateControls();
+    ShowPassInDoubt();
     return true;
+}
+
+void DispenserControlPage::ShowPassInDoubt()
+{
+    const Settings store(false);
+    const std::optional<DispenserControl::PendingPass> pass = DispenserControl::ReadPendingPass(store);
+    SetText(IDC_PAGE_DOUBT,
+            pass ? FormatText("Результат выдачи неизвестен (кассета #1: %u шт., кассета #2: %u шт.): выдача "
+                              "запрещена до сверки. Пересчитайте купюры и введите количество в настройке кассеты.",
+                              pass->asked[0], pass->asked[1])
+                 : std::string());
 }
 
 void DispenserControlPage::UpdateControls()
@@ -342,6 +356,7 @@ void DispenserControlPage::CassetteSetup(int button)
         return;
     Settings store(false);
     SetText(number == 1 ? IDC_PAGE_CASSETTE1_SUMMARY : IDC_PAGE_CASSETTE2_SUMMARY, Cassette(store, number).Describe());
+    ShowPassInDoubt();
     MarkModified();
 }
 
@@ -351,6 +366,7 @@ void DispenserControlPage::RejectSetup()
         return;
     Settings store(false);
     SetText(IDC_PAGE_REJECT_SUMMARY, Reject(store).Describe());
+    ShowPassInDoubt();
     MarkModified();
 }
 
@@ -494,6 +510,7 @@ void DispenserControlPage::TestPayout()
     }
     Settings store(false, &*values);
     SetText(IDC_PAGE_REJECT_SUMMARY, Reject(store).Describe());
+    ShowPassInDoubt();
     if (withErrors)
         Message(FormatText("Тест выдачи купюр выполнен с ошибками (в контейнер \"Reject\" всего выдано купюр: %u шт.)",
                            total),

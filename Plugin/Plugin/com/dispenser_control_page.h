@@ -38,6 +38,8 @@ private:
     void LinkTest();
     void Purge();
     void TestPayout();
+    // Names a pass in doubt, and the way out, under the buttons; empty when none.
+    void ShowPassInDoubt();
 
     bool IsChecked(int id) const;
     void Check(int id, bool on);

@@ -1,5 +1,8 @@
 #include "Plugin/Plugin/com/reject_setup_dialog.h"
 
+#include "Plugin/Dispenser/counter_records.h"
+#include "Plugin/Dispenser/dispenser_log.h"
+#include "Plugin/Dispenser/pending_pass.h"
 #include "Plugin/Dispenser/settings.h"
 #include "resources/setup_dialog_ids.h"
 
@@ -74,7 +77,8 @@ void DispenserRejectSetupDialog::Ok()
     // The flags are changed bit by bit: a value that cannot be read fails here, before
     // the count is written.
     static_cast<void>(reject.GetFlags());
-    reject.SetCount(count);
+    if (DispenserControl::ReadPendingPass(store) || reject.GetCount() != count)
+        DispenserControl::EnterRejectCount(store, count, *DispenserLogHandler::Instance());
     limit.SetEnabled(limitOn);
     if (limitOn)
         limit.SetValue(limitValue);

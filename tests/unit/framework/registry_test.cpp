@@ -76,6 +76,7 @@ TEST_F(RegKeyTest, ReadOnlyKeyRefusesEveryWriteAndWritesNothing)
     EXPECT_THROW(key["Port"] = "COM3", InternalError);
     EXPECT_THROW(key["Count"].Delete(), InternalError);
     EXPECT_THROW(key.DeleteTree("Cassette"), InternalError);
+    EXPECT_THROW(key.CreateNewSubkey("Pending"), InternalError);
     EXPECT_THROW(key.UpdateDword("Count", [](auto) { return 1u; }), InternalError);
     EXPECT_THROW(RegKey(key, "Sub", true, RegAccessAll), InternalError);
     EXPECT_EQ(static_cast<int>(key["Count"]), 250);
@@ -136,6 +137,17 @@ TEST_F(RegKeyTest, CopyTreeThenDeleteTreeMovesASubkey)
     EXPECT_EQ(static_cast<int>(RegKey(key, "Cassette\\2", false, RegAccessRead)["Denomination"]), 500);
     key.DeleteTree("Cassete"); // already gone: no error
     EXPECT_THROW(key.CopyTree("Missing", destination), InternalError);
+}
+
+TEST_F(RegKeyTest, CreateNewSubkeyTellsAKeyItMadeFromOneItFound)
+{
+    RegKey key = Writable();
+    EXPECT_TRUE(key.CreateNewSubkey("Pending"));
+    RegKey(key, "Pending", true, RegAccessAll)["Asked1"] = 5;
+    EXPECT_FALSE(key.CreateNewSubkey("PENDING"));
+    EXPECT_EQ(static_cast<int>(RegKey(key, "Pending", false, RegAccessRead)["Asked1"]), 5) << "found, not replaced";
+    key.DeleteTree("Pending");
+    EXPECT_TRUE(key.CreateNewSubkey("Pending"));
 }
 
 TEST_F(RegKeyTest, UpdateDwordFromManyThreadsLosesNoUpdate)
