@@ -158,10 +158,7 @@ std::string ScenarioThread::ReportPassInDoubt(const PassInDoubt& doubt)
                           c + 1, doubt.Asked(c), doubt.Reason().c_str()));
         counts += FormatText("%sкассета #%d: %u шт.", counts.empty() ? "" : ", ", c + 1, doubt.Asked(c));
     }
-    const std::string text =
-        FormatText("Результат выдачи неизвестен, купюры могли быть выданы (%s): требуется сверка", counts.c_str());
-    request_.AddError(text);
-    return text;
+    return FormatText("Результат выдачи неизвестен, купюры могли быть выданы (%s): требуется сверка", counts.c_str());
 }
 
 } // namespace DispenserScenario

@@ -234,7 +234,7 @@ bool ScenarioThread::DoTestReject()
                 answer.rejected[c]);
         });
     } catch (const PassInDoubt& doubt) {
-        ReportPassInDoubt(doubt);
+        request_.AddError(ReportPassInDoubt(doubt));
         request_.SetResult(false);
         return false;
     }

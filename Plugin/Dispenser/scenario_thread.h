@@ -93,7 +93,7 @@ private:
     // Raises PassInDoubt for an answer that cannot be booked as it stands: more notes
     // out than asked, or any note counted for a cassette not asked.
     static void CheckAnswer(const PassOutcome& pass);
-    // The UNKNOWN records and texts of a pass in doubt; returns the operator's text.
+    // The UNKNOWN records and trace of a pass in doubt; returns the operator's text for the caller to report.
     std::string ReportPassInDoubt(const PassInDoubt& doubt);
     // Refuses a note-moving operation while an earlier pass is in doubt.
     void RefuseWhilePassInDoubt();
