@@ -83,6 +83,21 @@ TEST_F(ScenarioTest, EveryFaultAfterTheCommandLeavesThePassInDoubtUntilReconcile
     }
 }
 
+TEST_F(ScenarioTest, AnAnswerNamingACassetteNotAskedLeavesThePassInDoubt)
+{
+    // Only the lower cassette is asked; the answer claims a note of the upper one.
+    SetUpDevice("LCDM-2000", 100, 100);
+    device_->Fault("over-count:1");
+    const Payout payout = Dispense(0, 4);
+    EXPECT_FALSE(payout.result);
+    EXPECT_EQ(payout.unknown1, 0u);
+    EXPECT_EQ(payout.unknown2, 4u);
+    EXPECT_EQ(device_->Truth().cassette2, 96u);
+    EXPECT_EQ(CassetteCount(1), 100u);
+    EXPECT_EQ(CassetteCount(2), 100u);
+    EXPECT_THAT(JournalOf("UNKNOWN").back(), HasSubstr("кассеты #1"));
+}
+
 TEST_F(ScenarioTest, AnExceptionOfAnyKindAfterTheAnswerLeavesThePassInDoubt)
 {
     // A trace observer (a console following the payout) fails as the answer is traced.
