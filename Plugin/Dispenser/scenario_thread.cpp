@@ -76,6 +76,8 @@ int ScenarioThread::ClientThreadFunc()
         Say(AppLog::Error, "%s: необработанное исключение неизвестного типа", name_.c_str());
         request_.AddError("Неизвестная ошибка в ScenarioThread::ClientThreadFunc");
     }
+    // An operation that ends in an error fails, also when it had set its result before.
+    request_.SetResult(false);
     return 0;
 }
 

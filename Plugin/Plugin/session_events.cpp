@@ -23,6 +23,16 @@ std::uint32_t NotNegative(std::int32_t value)
     return value < 0 ? 0u : static_cast<std::uint32_t>(value);
 }
 
+// Whether "Dispenser.Dispense2" asks for notes, on a device without a second cassette.
+bool SecondCountAsked(SessionVariables& session)
+{
+    try {
+        return session.GetInt("Dispenser.Dispense2") > 0;
+    } catch (const OVAppException&) {
+        return false;
+    }
+}
+
 } // namespace
 
 WindowHandle SessionEvents::MainWindow() const
@@ -34,6 +44,15 @@ void SessionEvents::ReportFailure(bool failed)
 {
     if (context_ != nullptr)
         context_->ReportFailure(failed);
+}
+
+bool SessionEvents::RefuseUnknownModel(const DispenserControl::Settings& store, std::vector<std::string>& errors)
+{
+    if (store.GetModel() != 0)
+        return false;
+    errors.push_back("Устройство не поддерживается: " + store.GetDevice());
+    ReportFailure(true);
+    return true;
 }
 
 void SessionEvents::PrepareSession(SessionVariables& session)
@@ -75,7 +94,7 @@ void SessionEvents::GetRomVersion(SessionVariables& session)
     DispenserControl::Settings store(false);
     ClearResult(&session);
     std::vector<std::string> errors;
-    if (store.IsEnabled()) {
+    if (store.IsEnabled() && !RefuseUnknownModel(store, errors)) {
         std::string version;
         if (DispenserScenario::QueryVersion(MainWindow(), &errors, &version))
             session.SetValue("Dispenser.Result", version);
@@ -90,7 +109,7 @@ void SessionEvents::Purge(SessionVariables& session)
     DispenserControl::Settings store(false);
     ClearResult(&session);
     std::vector<std::string> errors;
-    if (store.IsEnabled()) {
+    if (store.IsEnabled() && !RefuseUnknownModel(store, errors)) {
         const bool ok = DispenserScenario::Purge(MainWindow(), &errors);
         session.SetBool("Dispenser.Result", ok);
         ReportFailure(!ok || !IsReady(store));
@@ -103,7 +122,7 @@ void SessionEvents::TestReject(SessionVariables& session)
     DispenserControl::Settings store(false);
     ClearResult(&session);
     std::vector<std::string> errors;
-    if (store.IsEnabled()) {
+    if (store.IsEnabled() && !RefuseUnknownModel(store, errors)) {
         const std::int32_t cassette = session.GetInt("Dispenser.Cassette");
         const int n = store.GetModel();
         unsigned rejected = 0;
@@ -135,14 +154,18 @@ void SessionEvents::Dispense(SessionVariables& session)
     DispenserControl::Settings store(false);
     ClearResult(&session);
     std::vector<std::string> errors;
-    if (store.IsEnabled()) {
+    if (store.IsEnabled() && !RefuseUnknownModel(store, errors)) {
         const int n = store.GetModel();
-        std::uint32_t count1 = 0;
-        std::uint32_t count2 = 0;
-        if (n >= 1)
-            count1 = NotNegative(session.GetInt("Dispenser.Dispense1"));
-        if (n >= 2)
-            count2 = NotNegative(session.GetInt("Dispenser.Dispense2"));
+        const std::uint32_t count1 = NotNegative(session.GetInt("Dispenser.Dispense1"));
+        const std::uint32_t count2 = n >= 2 ? NotNegative(session.GetInt("Dispenser.Dispense2")) : 0;
+        // Paying cassette 1 alone would report success for notes the kiosk asked of a
+        // cassette the device does not have. (What is no number is not read there.)
+        if (n < 2 && SecondCountAsked(session)) {
+            errors.push_back("Устройство не поддерживает вторую/нижнюю кассету");
+            ReportFailure(true);
+            SetMessage(session, errors);
+            return;
+        }
         if (n >= 1) {
             session.SetUInt("Dispenser.Dispensed1", 0);
             session.SetUInt("Dispenser.Rejected1", 0);
@@ -158,6 +181,15 @@ void SessionEvents::Dispense(SessionVariables& session)
             session.Clear("Dispenser.Dispense1");
         if (n >= 2 && count2 != 0)
             session.Clear("Dispenser.Dispense2");
+        session.SetUInt("Dispenser.Unknown1", 0);
+        session.SetUInt("Dispenser.Unknown2", 0);
+        // Nothing asked: no operation, and nothing learnt about the device to report.
+        if (count1 == 0 && count2 == 0) {
+            Publish(session, store);
+            session.SetBool("Dispenser.Result", true);
+            SetMessage(session, errors);
+            return;
+        }
 
         DispenserScenario::PayoutResult paid;
         const bool ok = DispenserScenario::Dispense(MainWindow(), &errors, count1, count2, paid);
@@ -195,7 +227,7 @@ void SessionEvents::Calculate(SessionVariables& session)
         session.Clear("Dispenser.Dispense2");
     if (context_ == nullptr)
         return;
-    const std::int32_t amount = session.GetInt("Dispenser.Dispense");
+    const std::int32_t amount = session.GetWholeInt("Dispenser.Dispense");
     if (amount <= 0)
         return;
     const Split split = SplitAmount(store, static_cast<std::uint32_t>(amount), context_->IsFailed());

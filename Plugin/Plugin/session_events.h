@@ -3,11 +3,13 @@
 // extender only unwraps its arguments and calls this.
 #pragma once
 
+#include "Plugin/Dispenser/settings.h"
 #include "Plugin/Plugin/plugin_context.h"
 #include "Plugin/Plugin/session_variables.h"
 #include "platform_types.h"
 
 #include <string>
+#include <vector>
 
 namespace Plugin {
 
@@ -28,6 +30,9 @@ private:
     void Dispense(SessionVariables& session);
     void Calculate(SessionVariables& session);
     void ReportFailure(bool failed);
+    // A device event under a model this plug-in does not know fails before anything is
+    // sent: the reason joins `errors` and the device is reported failed. True when refused.
+    bool RefuseUnknownModel(const DispenserControl::Settings& store, std::vector<std::string>& errors);
     WindowHandle MainWindow() const;
 
     PluginContext* context_;

@@ -21,6 +21,16 @@ void SessionVariables::SetBool(const std::string& name, bool value)
 
 std::int32_t SessionVariables::GetInt(const std::string& name)
 {
+    return ReadInt(name, false);
+}
+
+std::int32_t SessionVariables::GetWholeInt(const std::string& name)
+{
+    return ReadInt(name, true);
+}
+
+std::int32_t SessionVariables::ReadInt(const std::string& name, bool wholeOnly)
+{
     const std::string text = GetValue(name);
     if (text.empty())
         return 0;
@@ -34,6 +44,8 @@ std::int32_t SessionVariables::GetInt(const std::string& name)
     } catch (const NumericScanException&) {
         throw OVAppException("Неверный формат числа: " + name + "=" + text);
     }
+    if (wholeOnly && std::trunc(value) != value)
+        throw OVAppException("Неверный формат числа: " + name + "=" + text);
     value = std::trunc(value);
     // A number that does not fit is as wrong as one that is no number at all.
     if (value < std::numeric_limits<std::int32_t>::min() || value > std::numeric_limits<std::int32_t>::max())

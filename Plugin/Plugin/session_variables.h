@@ -25,6 +25,12 @@ public:
     // no number, or a number outside the signed 32-bit range, raises OVAppException
     // "Неверный формат числа: " + name + "=" + text.
     std::int32_t GetInt(const std::string& name);
+    // As GetInt, but a number with a fractional part ("1 500,99") raises the same error
+    // instead of being cut: for amounts of money.
+    std::int32_t GetWholeInt(const std::string& name);
+
+private:
+    std::int32_t ReadInt(const std::string& name, bool wholeOnly);
 };
 
 // Variables in a map (names compared without regard to ASCII case, as the host does).

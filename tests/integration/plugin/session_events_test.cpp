@@ -149,6 +149,40 @@ TEST_F(SessionEventsTest, DispenserNotInUseOnlyClearsTheResult)
     EXPECT_EQ(CassetteCount(1), 200u);
 }
 
+// An unknown model in the settings fails every device event before a frame is sent.
+TEST_F(SessionEventsTest, UnknownModelFailsEveryDeviceEvent)
+{
+    ConfigureDevice();
+    MainKey()["Device"] = "LCDM-9000";
+    for (const std::string event :
+         {"Dispenser.GetRomVersion", "Dispenser.Purge", "Dispenser.TestReject", "Dispenser.Dispense"}) {
+        SCOPED_TRACE(event);
+        context_.reports.clear();
+        MapSession session = With({{"Dispenser.Result", "1"}, {"Dispenser.Dispense1", "2"}, {"Dispenser.Cassette", "1"}});
+        Raise(session, event);
+        ExpectHolds(session, {{"Dispenser.Result", ""}, {"Dispenser.Message", "Устройство не поддерживается: LCDM-9000"}});
+        EXPECT_EQ(context_.reports, Reports{true});
+    }
+    EXPECT_EQ(FramesIn(), 0u);
+    EXPECT_EQ(CassetteCount(1), 200u);
+}
+
+// A payout of nothing runs nothing and tells nothing of the device: a failure the
+// terminal's check found stays reported.
+TEST_F(SessionEventsTest, NothingAskedRunsNoOperationAndReportsNothing)
+{
+    ConfigureDevice();
+    for (const char* count : {"", "0", "-3"}) {
+        SCOPED_TRACE(count);
+        MapSession session = With({{"Dispenser.Dispense1", count}, {"Dispenser.Dispense2", count}});
+        Raise(session, "Dispenser.Dispense");
+        ExpectHolds(session, {{"Dispenser.Result", "1"}, {"Dispenser.Dispensed1", "0"}, {"Dispenser.Dispensed2", "0"},
+                              {"Dispenser.Unknown1", "0"}, {"Dispenser.Cassette1.Avail", "200"}});
+    }
+    EXPECT_TRUE(context_.reports.empty());
+    EXPECT_EQ(FramesIn(), 0u);
+}
+
 // ---- Calculate -----------------------------------------------------------------
 
 TEST_F(SessionEventsTest, CalculatedSplitIsPaidAndPublished)
@@ -183,7 +217,7 @@ TEST_F(SessionEventsTest, CalculateSplitsOnlyAStrictlyReadPositiveAmount)
         const char *amount, *count1, *count2, *rest, *result;
     };
     const Case cases[] = {
-        {"1 500,99", "1", "1", "0", "1"},
+        {"1 500", "1", "1", "0", "1"},
         {"2147483647", "5", "0", "2147478647", "1"}, // the amount limit holds the payout
         {"0", "", "", "0", ""},
         {"-1000", "", "", "-1000", ""},
@@ -197,7 +231,10 @@ TEST_F(SessionEventsTest, CalculateSplitsOnlyAStrictlyReadPositiveAmount)
         ExpectHolds(session, {{"Dispenser.Dispense1", test.count1}, {"Dispenser.Dispense2", test.count2},
                               {"Dispenser.Dispense", test.rest}, {"Dispenser.Result", test.result}});
     }
-    for (const char* amount : kUnreadable) {
+    // Money is not cut: a fractional amount is refused, never paid short with rest 0.
+    std::vector<const char*> refused(std::begin(kUnreadable), std::end(kUnreadable));
+    refused.insert(refused.end(), {"1 500,99", "0,5", "-0,5"});
+    for (const char* amount : refused) {
         SCOPED_TRACE(amount);
         MapSession session = With({{"Dispenser.Dispense", amount}, {"Dispenser.Dispense1", "9"}});
         ExpectRefusedNumber(session, "Dispenser.Calculate", "Dispenser.Dispense");
@@ -305,10 +342,12 @@ TEST_F(SessionEventsTest, NoCountPassesTheAmountOrNoteLimits)
     EXPECT_EQ(device_->Truth().exit1 * 1000 + device_->Truth().exit2 * 500, 5000u);
 }
 
-TEST_F(SessionEventsTest, SingleCassetteDeviceNeverReadsTheSecondCount)
+// A single-cassette device pays no part of a request that asks its missing cassette;
+// what is no number there is left alone.
+TEST_F(SessionEventsTest, SingleCassetteDeviceRefusesASecondCount)
 {
     ConfigureDevice("LCDM-1000", 10, 0);
-    for (const char* second : {"abc", "5"}) {
+    for (const char* second : {"abc", "0", "", "-1"}) {
         SCOPED_TRACE(second);
         MapSession session = With({{"Dispenser.Dispense1", "2"}, {"Dispenser.Dispense2", second}});
         Raise(session, "Dispenser.Dispense");
@@ -316,9 +355,17 @@ TEST_F(SessionEventsTest, SingleCassetteDeviceNeverReadsTheSecondCount)
         EXPECT_EQ(session.GetValue("Dispenser.Dispense2"), second);
         EXPECT_EQ(session.Values().count("Dispenser.Dispensed2"), 0u);
     }
-    EXPECT_EQ(device_->Truth().exit1, 4u);
-    EXPECT_EQ(device_->Truth().exit2, 0u);
-    EXPECT_EQ(CassetteCount(1), 6u);
+    EXPECT_EQ(device_->Truth().exit1, 8u);
+    EXPECT_EQ(CassetteCount(1), 2u);
+
+    context_.reports.clear();
+    const unsigned frames = FramesIn();
+    MapSession session = With({{"Dispenser.Dispense1", "1"}, {"Dispenser.Dispense2", "5"}});
+    Raise(session, "Dispenser.Dispense");
+    ExpectHolds(session, {{"Dispenser.Result", ""}, {"Dispenser.Message", "Устройство не поддерживает вторую/нижнюю кассету"},
+                          {"Dispenser.Dispense1", "1"}});
+    EXPECT_EQ(FramesIn(), frames);
+    EXPECT_EQ(context_.reports, Reports{true});
 }
 
 // ---- Dispense as the device does it ----------------------------------------------

@@ -388,6 +388,23 @@ TEST_F(ServiceOperations, DebugModeNoFailsWithItsOwnText)
     EXPECT_THAT(Trace(), HasSubstr("Тест выдачи купюр: необработанное исключение: Условная ошибка теста выдачи"));
 }
 
+// A test reject the operator confirmed whose booking then fails ends failed: its result
+// agrees with its error list.
+TEST_F(ServiceOperations, ATestRejectThatFailsAfterItsAnswerEndsFailed)
+{
+    SetUpDevice();
+    MainKey()["Debug"] = 1;
+    const OperatorPromptHook previous = SetOperatorPromptHook([this](const OperatorPrompt&) {
+        SubKey("Reject")["Count"] = "сломано"; // the store fails the booking
+        return ButtonYes;
+    });
+    const TestRun run = TestReject(1);
+    SetOperatorPromptHook(previous);
+    EXPECT_FALSE(run.result);
+    ASSERT_EQ(run.errors.size(), 1u) << ::testing::PrintToString(run.errors);
+    EXPECT_THAT(run.errors.front(), HasSubstr("Reject"));
+}
+
 // ---- Refusals of every kind ---------------------------------------------------
 
 TEST_F(ServiceOperations, DisabledDispenserRefusesEveryOperation)
