@@ -93,7 +93,10 @@ std::string DispenserLogHandler::RecordText(unsigned code, const char* word, uns
     std::string record = FormatText("%u\t%s\t%u", code, word, value);
     if (!comment.empty()) {
         record += "\t;";
-        record += comment;
+        // A comment carries outside text (a port name, a device's error text): a tab or a
+        // line break in it must not add fields or lines to the journal.
+        for (const char c : comment)
+            record += c == '\t' || c == '\r' || c == '\n' ? ' ' : c;
     }
     return record;
 }

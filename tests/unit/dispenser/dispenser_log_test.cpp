@@ -114,8 +114,11 @@ TEST_F(DispenserLogTest, RecordFieldsAndCommentsAsText)
     handler->WriteRecord(EventStart, "START", 0, "");
     handler->WriteRecord(EventReject, "REJECT", 3, "диспенсер забраковал купюр: 3 шт.");
     handler->WriteRecord(EventFailure, "FAILURE", 2, "ошибка: \"%s%n\"; не выдано купюр из кассеты #1: 2 шт.");
+    // Outside text with a tab and line breaks stays one comment on one line.
+    handler->WriteRecord(EventError, "ERROR", 1, "Порт 'COM1\t7\r\n8\n9' занят");
     const auto records = Records(Journal("2026-12-08"));
-    ASSERT_EQ(records.size(), 4u);
+    ASSERT_EQ(records.size(), 5u);
+    EXPECT_EQ(Fields(records[4]), (std::vector<std::string>{"12", "ERROR", "1", ";Порт 'COM1 7  8 9' занят"}));
     // Without a comment: exactly three fields, no trailing TAB.
     EXPECT_EQ(records[1], "14\tSTART\t0");
     EXPECT_EQ(Fields(records[1]).size(), 3u);
