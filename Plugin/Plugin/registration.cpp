@@ -46,7 +46,13 @@ void InstallPlugin(const std::string& modulePath)
         try {
             settings.CopyTree("Cassete", cassette);
         } catch (const std::exception&) {
-            return; // a failed copy leaves both subkeys in place, without an error
+            // A failed copy leaves the old subkey alone, without an error, and takes the
+            // new one away again: a half-filled "Cassette" would stop every later move.
+            try {
+                settings.DeleteTree("Cassette");
+            } catch (const std::exception&) {
+            }
+            return;
         }
         settings.DeleteTree("Cassete");
     }

@@ -3,6 +3,8 @@
 // kind of failure into an automation exception record.
 #include "xdk/automation_object.h"
 
+#include "Plugin/Plugin/com/class_factory.h"
+
 #include "framework/exceptions.h"
 #include "xdk/host_wrappers.h"
 
@@ -258,6 +260,45 @@ TEST_F(AutomationTest, ABareFailingResultStillFillsTheRecord)
     EXPECT_EQ(call.record.wCode, 0x0005); // the low 16 bits of E_ACCESSDENIED
     EXPECT_EQ(call.Source(), L"Orvane Tallivox");
     object->Release();
+}
+
+// An object whose construction fails as the test says.
+struct FailingConstruction {
+    static inline std::function<void()> fail;
+};
+class FailingObject final : public TallivoxObject2<ITallivoxPlugin> {
+public:
+    explicit FailingObject(ITypeInfo* typeInfo) : TallivoxObject2<ITallivoxPlugin>(typeInfo)
+    {
+        FailingConstruction::fail();
+    }
+    HRESULT STDMETHODCALLTYPE Init(IUnknown*) override { return S_OK; }
+};
+
+// The class factory hands the caller the failure's own result, never DISP_E_EXCEPTION.
+TEST_F(AutomationTest, AFactoryThatCannotMakeItsObjectSaysWhy)
+{
+    Plugin::ClassFactory<FailingObject, ITallivoxPlugin>* factory =
+        new Plugin::ClassFactory<FailingObject, ITallivoxPlugin>();
+    const std::pair<std::function<void()>, HRESULT> cases[] = {
+        {[] { throw CoError(E_ACCESSDENIED); }, E_ACCESSDENIED},
+        {[] { throw WindowsError(ERROR_NOT_ENOUGH_MEMORY, __FILE__, __LINE__); },
+         HRESULT_FROM_WIN32(ERROR_NOT_ENOUGH_MEMORY)},
+        {[] { throw std::bad_alloc(); }, E_OUTOFMEMORY},
+        {[] { throw OVAppException("нет"); }, E_FAIL},
+        {[] { throw 7; }, E_FAIL},
+    };
+    for (const auto& [fail, expected] : cases) {
+        FailingConstruction::fail = fail;
+        void* out = reinterpret_cast<void*>(1);
+        EXPECT_EQ(factory->CreateInstance(nullptr, IID_IDispatch, &out), expected);
+        EXPECT_EQ(out, nullptr);
+    }
+    FailingConstruction::fail = [] {};
+    void* out = nullptr;
+    ASSERT_EQ(factory->CreateInstance(nullptr, IID_IDispatch, &out), S_OK);
+    static_cast<IUnknown*>(out)->Release();
+    factory->Release();
 }
 
 } // namespace

@@ -1,7 +1,10 @@
 // The class factory of a plug-in class T whose objects implement interface I.
 #pragma once
 
+#include "framework/exceptions.h"
 #include "xdk/automation_object.h"
+
+#include <new>
 
 namespace Plugin {
 
@@ -18,10 +21,30 @@ public:
         *out = nullptr;
         if (!IsEqualIID(iid, IID_IUnknown) && !IsEqualIID(iid, IID_IDispatch) && !IsEqualIID(iid, __uuidof(I)))
             return E_NOINTERFACE;
-        return Automation::ComMethod([&] {
-            // The object is born with the one reference the caller receives.
-            *out = static_cast<I*>(new T(typeInfo_.Get()));
+        // The caller learns why an object could not be made: the failure's own HRESULT,
+        // E_OUTOFMEMORY, or E_FAIL (never DISP_E_EXCEPTION, which only Invoke may return).
+        HRESULT failure = E_FAIL;
+        const HRESULT result = Automation::ComMethod([&] {
+            try {
+                // The object is born with the one reference the caller receives.
+                *out = static_cast<I*>(new T(typeInfo_.Get()));
+            } catch (const CoError& error) {
+                if (FAILED(error.Result()))
+                    failure = error.Result();
+                throw;
+            } catch (const WindowsError& error) {
+                failure = HRESULT_FROM_WIN32(error.Code());
+                throw;
+            } catch (const std::bad_alloc&) {
+                failure = E_OUTOFMEMORY;
+                throw;
+            }
         });
+        if (SUCCEEDED(result))
+            return result;
+        // No Invoke will take the exception record: only the error information stays.
+        Automation::ClearPendingFailure();
+        return failure;
     }
     HRESULT STDMETHODCALLTYPE LockServer(BOOL lock) override { return CoLockObjectExternal(this, lock, FALSE); }
 
