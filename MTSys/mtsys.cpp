@@ -2,6 +2,7 @@
 
 #include "MTSys/native_handles.h"
 
+#include <atomic>
 #include <utility>
 #include <vector>
 
@@ -43,9 +44,31 @@ bool SyncObject::Wait(int milliseconds) const
     return Backend::WaitOne(Native(), milliseconds) == Backend::WaitResult::Signalled;
 }
 
+namespace {
+
+std::atomic<unsigned> g_failingStarts{0};
+
+// Uses up one start that is to fail; true when there was one.
+bool TakeFailingStart()
+{
+    unsigned pending = g_failingStarts.load();
+    while (pending > 0 && !g_failingStarts.compare_exchange_weak(pending, pending - 1)) {
+    }
+    return pending > 0;
+}
+
+} // namespace
+
+void Thread::FailNextStarts(unsigned count)
+{
+    g_failingStarts = count;
+}
+
 unsigned Thread::Start(Function function, void* argument, bool suspended, unsigned stackSize, void* security)
 {
     Assign();
+    if (TakeFailingStart())
+        return 0;
     unsigned identifier = 0;
     Assign(Backend::StartNewThread(function, argument, suspended, stackSize, security, identifier));
     return IsValid() ? identifier : 0;

@@ -72,6 +72,10 @@ public:
 
     // The exit code of an ended thread; nullopt while it runs (or when empty).
     std::optional<unsigned> ExitCode() const;
+
+    // For tests: the next `count` starts of any thread fail as when the system has no
+    // room for another thread.
+    static void FailNextStarts(unsigned count);
 };
 
 class Event : public SyncObject {

@@ -93,8 +93,14 @@ bool DispenserQuery::Initiate(WindowHandle window, unsigned message)
             FormatBuffer(4096, "DispenserQuery internal error: repeated Initiate (%s:%i)", __FILE_NAME__, __LINE__));
     }
     portLock_ = port_.TryLock();
-    if (portLock_)
-        return QueryThread::Initiate(window, message);
+    if (portLock_) {
+        if (QueryThread::Initiate(window, message))
+            return true;
+        // No thread to run it: the request has failed, and the port is free again.
+        portLock_.reset();
+        AddError("Не удалось запустить поток запроса к устройству");
+        return false;
+    }
     Query::Initiate(window, message);
     SetState(QueryBusy);
     return false;

@@ -75,9 +75,20 @@ bool QueryThread::Initiate(WindowHandle window, unsigned message)
     }
     std::lock_guard lock(lock_);
     Query::Initiate(window, message);
-    stop_.Reset();
+    // Without its stop event or its thread the request cannot run: it fails at once,
+    // and nobody waits for a thread that does not exist.
+    try {
+        stop_.Reset();
+    } catch (const OrvaneException&) {
+        SetState(QueryFailed);
+        return false;
+    }
     thread_.Start(&QueryThread::ThreadBody, this);
-    return thread_.IsValid();
+    if (!thread_.IsValid()) {
+        SetState(QueryFailed);
+        return false;
+    }
+    return true;
 }
 
 std::unique_ptr<MTSys::SyncObject> QueryThread::GetSyncObject()

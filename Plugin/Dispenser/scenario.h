@@ -117,6 +117,8 @@ public:
     bool RunHeadless(WindowHandle parent);
     // The end of a run with the dialog's end code: 1 Ok, else cancelled.
     bool Finish(int endCode);
+    // The scenario thread could not be started: the operation fails at once with a text.
+    void FailToStart();
 
     // The command a cancel posts to a running dialog: WM_COMMAND with IDCANCEL.
     static constexpr unsigned kCancelCommandMessage = 0x0111;

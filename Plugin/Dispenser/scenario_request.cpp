@@ -102,12 +102,24 @@ bool Request::RunHeadless(WindowHandle parent)
 {
     thread_ = std::make_unique<ScenarioThread>(*this, parent);
     thread_->Start(nullptr);
+    if (!thread_->WorkerThread().IsValid()) {
+        FailToStart();
+        return false;
+    }
     int endCode = 1; // Ok
     if (MTSys::WaitAny({&thread_->WorkerThread(), &cancel_}, MTSys::kInfinite) == 1) {
         thread_->Terminate();
         endCode = 2; // Cancel
     }
     return Finish(endCode);
+}
+
+void Request::FailToStart()
+{
+    const std::string text = "Не удалось запустить поток выполнения операции";
+    TraceLog().WriteText(AppLog::Error, text);
+    AddError(text);
+    SetResult(false);
 }
 
 bool Request::Finish(int endCode)

@@ -2,6 +2,7 @@
 // Cancel while the device works, a second Ok while the thread is joined, and a
 // screenshot of a payout in progress. Another thread plays the operator by posting
 // the dialog its button commands.
+#include "MTSys/mtsys.h"
 #include "Plugin/Dispenser/dispenser_log.h"
 #include "Plugin/Dispenser/scenario.h"
 #include "Plugin/Dispenser/settings.h"
@@ -116,6 +117,21 @@ TEST_F(ScenarioDialogTest, HiddenDialogIsNeverShownAndEndsWithTheThread)
     EXPECT_FALSE(visible);
     EXPECT_EQ(status.errorText, "Ok (debug)");
     EXPECT_EQ(FindDialog(L"Опрос состояния устройства"), nullptr); // gone with the run
+}
+
+// A worker that cannot start ends the run at once with a text: the hidden dialog does
+// not wait for the end of a thread that does not exist.
+TEST_F(ScenarioDialogTest, AWorkerThatCannotStartFailsTheRunAtOnce)
+{
+    LogWindow(0, 0);
+    MTSys::Thread::FailNextStarts(1);
+    Texts errors;
+    DispenserStatusInfo status;
+    EXPECT_FALSE(DispenserScenario::QueryStatus(nullptr, &errors, &status));
+    MTSys::Thread::FailNextStarts(0);
+    EXPECT_EQ(errors, Texts{"Не удалось запустить поток выполнения операции"});
+    EXPECT_EQ(FindDialog(L"Опрос состояния устройства"), nullptr);
+    EXPECT_EQ(device_.Truth().framesIn, 0u);
 }
 
 TEST_F(ScenarioDialogTest, KeptOpenDialogWaitsForTheOperator)

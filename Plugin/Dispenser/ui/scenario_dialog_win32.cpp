@@ -82,6 +82,11 @@ BOOL Dialog::InitDialog(HWND window)
         request_->SetDialogWindow(window);
         request_->SetThread(std::make_unique<ScenarioThread>(*request_, window));
         request_->Thread()->Start(window);
+        // No worker will post its end: the run ends now (a hidden dialog would wait for ever).
+        if (!request_->Thread()->WorkerThread().IsValid()) {
+            request_->FailToStart();
+            PostMessageW(window, WM_COMMAND, IDOK, 0);
+        }
     }
     return result;
 }

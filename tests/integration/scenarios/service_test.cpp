@@ -1,5 +1,6 @@
 // The service operations against the simulated dispenser and in debug mode: firmware
 // version, status, purge and test reject with its limits and counters.
+#include "MTSys/mtsys.h"
 #include "tests/integration/scenarios/scenario_fixture.h"
 
 #include <gmock/gmock.h>
@@ -403,6 +404,21 @@ TEST_F(ServiceOperations, ATestRejectThatFailsAfterItsAnswerEndsFailed)
     EXPECT_FALSE(run.result);
     ASSERT_EQ(run.errors.size(), 1u) << ::testing::PrintToString(run.errors);
     EXPECT_THAT(run.errors.front(), HasSubstr("Reject"));
+}
+
+// Neither the operation's thread nor a device request's thread could start: the
+// operation fails at once with a text, nothing reaches the device, and the port is
+// free for the next one.
+TEST_F(ServiceOperations, ThreadsThatCannotStartFailTheOperationAtOnce)
+{
+    SetUpDevice();
+    MTSys::Thread::FailNextStarts(1);
+    const TestRun run = TestReject(1);
+    MTSys::Thread::FailNextStarts(0);
+    EXPECT_FALSE(run.result);
+    EXPECT_EQ(run.errors, Texts{"Не удалось запустить поток выполнения операции"});
+    EXPECT_EQ(device_->Truth().framesIn, 0u);
+    EXPECT_TRUE(TestReject(1).result) << "nothing stays behind";
 }
 
 // ---- Refusals of every kind ---------------------------------------------------

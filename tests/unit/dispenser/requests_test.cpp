@@ -1,5 +1,6 @@
 #include "Plugin/Dispenser/dispenser_requests.h"
 
+#include "MTSys/mtsys.h"
 #include "Plugin/Dispenser/settings.h"
 #include "framework/exceptions.h"
 #include "tests/support/scripted_line.h"
@@ -354,6 +355,19 @@ TEST_F(RequestTest, SecondRequestOnABusyPortIsRefused)
     script_.Release();
     EXPECT_EQ(first.GetState(true), QueryCompleted);
     EXPECT_TRUE(port_.IsLocked()); // held until the request is destroyed
+}
+
+TEST_F(RequestTest, ARequestWhoseThreadCannotStartFailsAndFreesThePort)
+{
+    MTSys::Thread::FailNextStarts(1);
+    DispenserQuery_Status status(port_, true);
+    EXPECT_FALSE(status.Initiate(nullptr, 0));
+    MTSys::Thread::FailNextStarts(0);
+    EXPECT_EQ(status.GetState(false), QueryFailed);
+    EXPECT_EQ(errors_, Texts{"Не удалось запустить поток запроса к устройству"});
+    ScriptedPort second(script_, nullptr, &errors_, &settings_);
+    DispenserQuery_Status again(second, true);
+    EXPECT_EQ(Run(again, {0x06, {0x30, 0x30, 0x80, 0x00}}), QueryCompleted);
 }
 
 TEST_F(RequestTest, RepeatedInitiationOfADeviceRequest)
