@@ -200,17 +200,22 @@ protected:
     }
 
     // The page in a host window; shown on the screen only for screenshots.
-    void Open(bool visible = false)
+    // The host window, the site and the page; the result of the plug-in's CreatePages.
+    HRESULT CreatePages()
     {
         host_ = CreateWindowExW(WS_EX_CONTROLPARENT, L"STATIC", L"Kiosk control", WS_OVERLAPPEDWINDOW, 40, 40, 460, 420,
                                 nullptr, nullptr, nullptr, nullptr);
-        ASSERT_NE(host_, nullptr);
         const auto siteTypes = Automation::GetTallivexTypeInfo(__uuidof(ITallivoxControlSite));
         site_ = TVXDK::Tallivox::ComPtr<TestSite>(new TestSite(siteTypes.Get(), host_), false);
         const auto pluginTypes = Automation::GetTallivexTypeInfo(__uuidof(ITallivoxControlPlugin));
         const TVXDK::Tallivox::ComPtr<Plugin::ControlPlugin> plugin(new Plugin::ControlPlugin(pluginTypes.Get()),
                                                                      false);
-        ASSERT_EQ(plugin->CreatePages(static_cast<ITallivoxControlSite*>(site_.Get())), S_OK);
+        return plugin->CreatePages(static_cast<ITallivoxControlSite*>(site_.Get()));
+    }
+    void Open(bool visible = false)
+    {
+        ASSERT_EQ(CreatePages(), S_OK);
+        ASSERT_NE(host_, nullptr);
         ASSERT_NE(site_->Window(), nullptr);
         if (visible) {
             ShowWindow(host_, SW_SHOW);
@@ -670,6 +675,24 @@ TEST_F(ControlPageTest, AFailedTestPayoutOffersAbortRetryAndIgnore)
     EXPECT_EQ(prompts_[1].text,
               "Тест выдачи купюр выполнен с ошибками (в контейнер \"Reject\" всего выдано купюр: 1 шт.)");
     EXPECT_EQ(device_.Truth().rejected2, 1u);
+}
+
+// A stored value that cannot be read fails the page's Attach half-way. Apply on that
+// page (a property sheet may call it) refuses, instead of writing the controls it never
+// filled: here the reject count would be switched off.
+TEST_F(ControlPageTest, ApplyAfterAFailedAttachRefusesAndWritesNothing)
+{
+    Configure();
+    Key()["Flags"] = 0;          // the amount limit off: its field is not needed
+    Key()["Max"] = "много";      // read by Attach, and it cannot be
+    EXPECT_NE(CreatePages(), S_OK);
+    ASSERT_NE(site_->Page(), nullptr);
+    LONG applied = 1;
+    EXPECT_EQ(site_->Page()->Apply(1, 0, &applied), S_OK);
+    EXPECT_EQ(applied, 0);
+    EXPECT_EQ(PromptTexts(), Texts{"Настройки диспенсера не были прочитаны полностью, сохранение невозможно"});
+    EXPECT_EQ(Key("Reject").ReadDword("Flags"), 1u) << "the reject count stays on";
+    EXPECT_EQ(Key().ReadDword("Flags"), 0u);
 }
 
 // A test payout whose answer is lost leaves its note in doubt: the page says so and

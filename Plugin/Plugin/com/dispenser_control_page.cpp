@@ -8,6 +8,7 @@
 #include "control_page_ids.h"
 #include "framework/exceptions.h"
 #include "framework/messages.h"
+#include "framework/scope_exit.h"
 #include "framework/text_format.h"
 #include "framework/text_utils.h"
 #include "framework/win32/auto_layout.h"
@@ -138,7 +139,11 @@ bool DispenserControlPage::OnAttach(HWND window)
         return false;
     const INITCOMMONCONTROLSEX controls{sizeof(INITCOMMONCONTROLSEX), ICC_UPDOWN_CLASS};
     InitCommonControlsEx(&controls);
+    loaded_ = false;
     loading_ = true;
+    // A stored value that cannot be read ends the filling half-way: the controls answer
+    // the operator again, but Apply will not write what they hold.
+    const ScopeExit filled([this] { loading_ = false; });
     Settings store(false);
     Check(IDC_PAGE_ENABLED, store.IsEnabled());
     Check(IDC_PAGE_DEBUG, store.IsDebug());
@@ -184,6 +189,7 @@ bool DispenserControlPage::OnAttach(HWND window)
     layout_->Add(IDC_PAGE_DOUBT, AutoLayout::Stretch, AutoLayout::Right, 0, AutoLayout::Right, 0, 0);
     sizeWatch_ = std::make_unique<SizeWatch>(window, *layout_);
     loading_ = false;
+    loaded_ = true;
     UpdateControls();
     ShowPassInDoubt();
     return true;
@@ -530,6 +536,12 @@ bool DispenserControlPage::OnHelp(HWND control)
 
 bool DispenserControlPage::OnApply(bool interactive)
 {
+    // Half-filled controls would switch off what they never showed (the amount limit,
+    // the reject count, the second cassette).
+    if (!loaded_) {
+        Error("Настройки диспенсера не были прочитаны полностью, сохранение невозможно");
+        return false;
+    }
     const std::optional<SettingsOverride> values = CollectValues();
     if (!values)
         return false;

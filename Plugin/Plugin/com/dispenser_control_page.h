@@ -50,6 +50,7 @@ private:
 
     bool warned_ = false;  // the no-cassette warning was shown since 601, 606 or 607 last changed
     bool loading_ = false; // Attach is filling the controls: their notifications change nothing
+    bool loaded_ = false;  // Attach filled every control: Apply may write what they hold
     std::unique_ptr<AutoLayout> layout_;
     std::unique_ptr<DSubclassWindow> sizeWatch_;
 };
