@@ -14,11 +14,27 @@ void HostCall(HRESULT result, int line)
     Automation::CheckHostCall(result, __FILE_NAME__, line);
 }
 
+// A host call that answered S_OK without the object it was asked for.
+class NullHostObject : public CoError {
+public:
+    explicit NullHostObject(const char* call)
+        : CoError(static_cast<std::int32_t>(E_POINTER), std::string(call) + ": хост не передал объект")
+    {
+    }
+};
+
+template <class T>
+void RequireObject(const T& object, const char* call)
+{
+    if (!object)
+        throw NullHostObject(call);
+}
+
 template <class I>
-ComPtr<I> Query(IUnknown* object, const char* file, int line)
+ComPtr<I> Query(IUnknown* object, const char* what, const char* file, int line)
 {
     if (object == nullptr)
-        throw CoError(static_cast<std::int32_t>(E_POINTER), file, line);
+        throw NullHostObject(what);
     ComPtr<I> result;
     CoCallEx(object->QueryInterface(__uuidof(I), reinterpret_cast<void**>(result.Receive())), "xdk", file, line);
     return result;
@@ -28,7 +44,7 @@ ComPtr<I> Query(IUnknown* object, const char* file, int line)
 
 TVSession TVSession::FromUnknown(IUnknown* session)
 {
-    return TVSession(Query<ITallivoxSession>(session, __FILE_NAME__, __LINE__));
+    return TVSession(Query<ITallivoxSession>(session, "ITallivoxSession (сеанс вызова)", __FILE_NAME__, __LINE__));
 }
 
 std::string TVSession::GetValue(const std::string& name)
@@ -53,7 +69,8 @@ void TVSession::AddExtender(ITallivoxSessionExtender* extender)
 
 TVTerminal TVTerminal::FromUnknown(IUnknown* terminal)
 {
-    return TVTerminal(Query<ITallivoxTerminal>(terminal, __FILE_NAME__, __LINE__));
+    return TVTerminal(
+        Query<ITallivoxTerminal>(terminal, "ITallivoxTerminal (терминал вызова)", __FILE_NAME__, __LINE__));
 }
 
 void TVTerminal::SetDeviceFailed(const std::string& device, bool failed)
@@ -67,12 +84,16 @@ void TVTerminal::AddExtender(ITallivoxTerminalExtender* extender)
     HostCall(terminal_->AddExtender(extender), __LINE__);
 }
 
-TVClient::TVClient(IUnknown* client) : client_(Query<ITallivoxClient>(client, __FILE_NAME__, __LINE__)) {}
+TVClient::TVClient(IUnknown* client)
+    : client_(Query<ITallivoxClient>(client, "ITallivoxClient (клиент Init)", __FILE_NAME__, __LINE__))
+{
+}
 
 TVSession TVClient::GetSession()
 {
     ComPtr<ITallivoxSession> session;
     HostCall(client_->GetSession(session.Receive()), __LINE__);
+    RequireObject(session, "ITallivoxClient::GetSession");
     return TVSession(session);
 }
 
@@ -80,6 +101,7 @@ TVTerminal TVClient::GetTerminal()
 {
     ComPtr<ITallivoxTerminal> terminal;
     HostCall(client_->GetTerminal(terminal.Receive()), __LINE__);
+    RequireObject(terminal, "ITallivoxClient::GetTerminal");
     return TVTerminal(terminal);
 }
 
@@ -87,6 +109,7 @@ ComPtr<ITallivoxApplication> TVClient::GetApplication()
 {
     ComPtr<ITallivoxApplication> application;
     HostCall(client_->GetApplication(application.Receive()), __LINE__);
+    RequireObject(application, "ITallivoxClient::GetApplication");
     return application;
 }
 

@@ -132,6 +132,15 @@ private:
         case OptionId::LateBound:
             Add(CommandKind::LateBound);
             break;
+        case OptionId::NullObjects: {
+            if (text != "on" && text != "off")
+                throw UsageError(name + " takes on or off, not '" + text + "'");
+            Command command;
+            command.kind = CommandKind::NullObjects;
+            command.on = text == "on";
+            invocation_.commands.push_back(command);
+            break;
+        }
         case OptionId::ShowWindow:
             Add(CommandKind::ShowWindow);
             break;

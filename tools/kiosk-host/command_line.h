@@ -20,6 +20,7 @@ enum class CommandKind {
     Dump,
     Echo,
     LateBound,
+    NullObjects,
     ShowWindow,
     Control,        // the control sheet for the operator
     ControlApply,   // unattended: Apply, then OK
@@ -34,6 +35,7 @@ struct Command {
                          // names expanded
     std::string text;    // Set: the value (empty clears the variable)
     bool failed = false; // DeviceState: the state reported
+    bool on = false;     // NullObjects: on or off
 
     bool operator==(const Command&) const = default;
 };

@@ -40,6 +40,9 @@ constexpr std::array kOptions = {
     OptionEntry{OptionId::Echo, "echo", ArgumentUse::Required, "TEXT", "print TEXT (a heading between results)"},
     OptionEntry{OptionId::LateBound, "late-bound", ArgumentUse::None, "",
                "from here on call the plug-in through IDispatch::GetIDsOfNames and Invoke"},
+    OptionEntry{OptionId::NullObjects, "null-objects", ArgumentUse::Required, "on|off",
+               "from here on the client's GetSession, GetTerminal and GetApplication answer S_OK with no "
+               "object, and events get no session or terminal (a host gone wrong)"},
     OptionEntry{OptionId::ShowWindow, "show-window", ArgumentUse::None, "", "show the host's main window"},
     OptionEntry{OptionId::Control, "control", ArgumentUse::None, "",
                "open the control application's sheet of the control plug-in's pages for the operator"},

@@ -26,6 +26,7 @@ enum class OptionId {
     Dump,
     Echo,
     LateBound,
+    NullObjects,
     ShowWindow,
     // The control application: the control plug-in's pages in a property sheet.
     Control,

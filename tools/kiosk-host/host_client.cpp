@@ -3,13 +3,15 @@
 namespace {
 
 // Hands out one more reference to a host object as its interface.
+// With `none`, S_OK and no object, as a host gone wrong answers.
 template <class I, class T>
-HRESULT HandOut(const Microsoft::WRL::ComPtr<T>& object, I** out)
+HRESULT HandOut(const Microsoft::WRL::ComPtr<T>& object, I** out, bool none)
 {
     if (out == nullptr)
         return E_POINTER;
-    *out = object.Get();
-    (*out)->AddRef();
+    *out = none ? nullptr : object.Get();
+    if (*out != nullptr)
+        (*out)->AddRef();
     return S_OK;
 }
 
@@ -26,15 +28,15 @@ HostClient::HostClient(Microsoft::WRL::ComPtr<ITypeInfo> typeInfo, Microsoft::WR
 
 HRESULT STDMETHODCALLTYPE HostClient::GetApplication(ITallivoxApplication** application)
 {
-    return HandOut(application_, application);
+    return HandOut(application_, application, nullObjects_);
 }
 
 HRESULT STDMETHODCALLTYPE HostClient::GetSession(ITallivoxSession** session)
 {
-    return HandOut(session_, session);
+    return HandOut(session_, session, nullObjects_);
 }
 
 HRESULT STDMETHODCALLTYPE HostClient::GetTerminal(ITallivoxTerminal** terminal)
 {
-    return HandOut(terminal_, terminal);
+    return HandOut(terminal_, terminal, nullObjects_);
 }

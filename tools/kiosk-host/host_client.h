@@ -16,8 +16,12 @@ public:
     HRESULT STDMETHODCALLTYPE GetSession(ITallivoxSession** session) override;
     HRESULT STDMETHODCALLTYPE GetTerminal(ITallivoxTerminal** terminal) override;
 
+    // A host gone wrong: the three getters answer S_OK without an object.
+    void SetNullObjects(bool on) { nullObjects_ = on; }
+
 private:
     Microsoft::WRL::ComPtr<HostApplication> application_;
     Microsoft::WRL::ComPtr<HostSession> session_;
     Microsoft::WRL::ComPtr<HostTerminal> terminal_;
+    bool nullObjects_ = false;
 };

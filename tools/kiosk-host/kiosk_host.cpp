@@ -142,17 +142,21 @@ void KioskHost::Execute(const Command& command)
     case CommandKind::Prepare:
         EnsureStarted();
         for (const HostSession::Extender& extender : session_->Extenders())
-            caller_->Call(PrepareSessionCall(extender.Get(), session_.Get()));
+            caller_->Call(PrepareSessionCall(extender.Get(), nullObjects_ ? nullptr : session_.Get()));
         break;
     case CommandKind::Event:
         EnsureStarted();
         for (const HostSession::Extender& extender : session_->Extenders())
-            caller_->Call(SessionEventCall(extender.Get(), session_.Get(), command.name));
+            caller_->Call(SessionEventCall(extender.Get(), nullObjects_ ? nullptr : session_.Get(), command.name));
         break;
     case CommandKind::TerminalEvent:
         EnsureStarted();
         for (const HostTerminal::Extender& extender : terminal_->Extenders())
-            caller_->Call(TerminalEventCall(extender.Get(), terminal_.Get(), command.name));
+            caller_->Call(TerminalEventCall(extender.Get(), nullObjects_ ? nullptr : terminal_.Get(), command.name));
+        break;
+    case CommandKind::NullObjects:
+        nullObjects_ = command.on;
+        client_->SetNullObjects(command.on);
         break;
     case CommandKind::DeviceState:
         EnsureStarted();

@@ -51,6 +51,7 @@ private:
     Microsoft::WRL::ComPtr<HostSession> session_;
     Microsoft::WRL::ComPtr<HostTerminal> terminal_;
     Microsoft::WRL::ComPtr<HostClient> client_;
+    bool nullObjects_ = false; // events get no session or terminal
     bool startAttempted_ = false;
     Microsoft::WRL::ComPtr<ITallivoxPlugin> plugin_;
     // The control plug-in; each opening of the control sheet has a control site of its own.

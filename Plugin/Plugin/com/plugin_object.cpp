@@ -146,7 +146,7 @@ SessionExtender::~SessionExtender()
 HRESULT STDMETHODCALLTYPE SessionExtender::PrepareSession(IUnknown* session)
 {
     return Automation::ComMethod([&] {
-        HostSession variables(TVXDK::Tallivox::TVSession::FromUnknown(session));
+        HostSession variables(session);
         SessionEvents(Plugin::Reach(plugin_.Get())).PrepareSession(variables);
     });
 }
@@ -154,7 +154,7 @@ HRESULT STDMETHODCALLTYPE SessionExtender::PrepareSession(IUnknown* session)
 HRESULT STDMETHODCALLTYPE SessionExtender::OnSessionEvent(IUnknown* session, BSTR event)
 {
     return Automation::ComMethod([&] {
-        HostSession variables(TVXDK::Tallivox::TVSession::FromUnknown(session));
+        HostSession variables(session);
         SessionEvents(Plugin::Reach(plugin_.Get())).OnSessionEvent(variables, newstr(event));
     });
 }
@@ -173,7 +173,7 @@ TerminalExtender::~TerminalExtender()
 HRESULT STDMETHODCALLTYPE TerminalExtender::OnTerminalEvent(IUnknown* terminal, BSTR event)
 {
     return Automation::ComMethod([&] {
-        HostTerminal device(TVXDK::Tallivox::TVTerminal::FromUnknown(terminal));
+        HostTerminal device(terminal);
         TerminalEvents(Plugin::Reach(plugin_.Get())).OnTerminalEvent(device, newstr(event));
     });
 }
