@@ -141,6 +141,9 @@ private:
             invocation_.commands.push_back(command);
             break;
         }
+        case OptionId::ExitProcess:
+            Add(CommandKind::ExitProcess);
+            break;
         case OptionId::ShowWindow:
             Add(CommandKind::ShowWindow);
             break;

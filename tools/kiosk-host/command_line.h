@@ -21,6 +21,7 @@ enum class CommandKind {
     Echo,
     LateBound,
     NullObjects,
+    ExitProcess,
     ShowWindow,
     Control,        // the control sheet for the operator
     ControlApply,   // unattended: Apply, then OK

@@ -43,6 +43,9 @@ constexpr std::array kOptions = {
     OptionEntry{OptionId::NullObjects, "null-objects", ArgumentUse::Required, "on|off",
                "from here on the client's GetSession, GetTerminal and GetApplication answer S_OK with no "
                "object, and events get no session or terminal (a host gone wrong)"},
+    OptionEntry{OptionId::ExitProcess, "exit-process", ArgumentUse::None, "",
+               "end the process at once (ExitProcess, status 0) with the plug-in still loaded, as a host "
+               "that ends without unloading it"},
     OptionEntry{OptionId::ShowWindow, "show-window", ArgumentUse::None, "", "show the host's main window"},
     OptionEntry{OptionId::Control, "control", ArgumentUse::None, "",
                "open the control application's sheet of the control plug-in's pages for the operator"},

@@ -27,6 +27,7 @@ enum class OptionId {
     Echo,
     LateBound,
     NullObjects,
+    ExitProcess,
     ShowWindow,
     // The control application: the control plug-in's pages in a property sheet.
     Control,

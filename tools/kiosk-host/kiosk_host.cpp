@@ -154,6 +154,8 @@ void KioskHost::Execute(const Command& command)
         for (const HostTerminal::Extender& extender : terminal_->Extenders())
             caller_->Call(TerminalEventCall(extender.Get(), nullObjects_ ? nullptr : terminal_.Get(), command.name));
         break;
+    case CommandKind::ExitProcess:
+        ::ExitProcess(0);
     case CommandKind::NullObjects:
         nullObjects_ = command.on;
         client_->SetNullObjects(command.on);

@@ -46,12 +46,16 @@ HRESULT HandOutFactory(REFIID iid, void** out)
 
 } // namespace
 
-extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID /*reserved*/)
+extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved)
 {
-    if (reason == DLL_PROCESS_ATTACH)
+    if (reason == DLL_PROCESS_ATTACH) {
         g_module = instance;
-    else if (reason == DLL_PROCESS_DETACH)
-        DispenserLogHandler::Release(); // the CLOSE record
+    } else if (reason == DLL_PROCESS_DETACH && reserved == nullptr) {
+        // An orderly unload (FreeLibrary): the journal gets its CLOSE record. At process
+        // termination (`reserved` set) the other threads are gone, perhaps holding the
+        // log's or the handler's lock: nothing that could wait on them runs then.
+        DispenserLogHandler::Release();
+    }
     return TRUE;
 }
 
