@@ -92,7 +92,7 @@ void DDialog::Cancel()
 
 void DDialog::EndDialog(int code)
 {
-    PostThreadMessageW(GetCurrentThreadId(), kEndModalRunMessage, static_cast<WPARAM>(code), 1);
+    PostEndModalRun(window_, code);
 }
 
 void DDialog::Activation(bool /*active*/) {}

@@ -3,6 +3,7 @@
 #include "framework/exceptions.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <vector>
 
 namespace {
@@ -38,6 +39,24 @@ void QortoProcessMessage(MSG& message)
     DispatchMessageW(&message);
 }
 
+void PostEndModalRun(HWND window, int code)
+{
+    PostThreadMessageW(GetCurrentThreadId(), kEndModalRunMessage, static_cast<WPARAM>(code),
+                       reinterpret_cast<LPARAM>(window));
+}
+
+namespace {
+
+// Whether an end message is for the run of `window`: it names that window, or no
+// window at all (then the innermost run takes it).
+bool EndsRunOf(const MSG& message, HWND window)
+{
+    const auto target = static_cast<std::uintptr_t>(message.lParam);
+    return target < 0x10000 || reinterpret_cast<HWND>(message.lParam) == window;
+}
+
+} // namespace
+
 HRESULT QortoExecute(HWND window, int& result, int showCommand)
 {
     if (!IsWindow(window))
@@ -50,6 +69,8 @@ HRESULT QortoExecute(HWND window, int& result, int showCommand)
     ShowWindow(window, showCommand);
 
     HRESULT outcome = S_OK;
+    // End messages of outer runs that came while this one ran.
+    std::vector<MSG> outerEnds;
     for (;;) {
         MSG message;
         const BOOL got = GetMessageW(&message, nullptr, 0, 0);
@@ -63,6 +84,10 @@ HRESULT QortoExecute(HWND window, int& result, int showCommand)
             break;
         }
         if (message.hwnd == nullptr && message.message == kEndModalRunMessage) {
+            if (!EndsRunOf(message, window)) {
+                outerEnds.push_back(message);
+                continue;
+            }
             result = static_cast<int>(message.wParam);
             break;
         }
@@ -70,6 +95,8 @@ HRESULT QortoExecute(HWND window, int& result, int showCommand)
     }
     if (disableOwner)
         EnableWindow(owner, TRUE);
+    for (const MSG& end : outerEnds)
+        PostThreadMessageW(GetCurrentThreadId(), kEndModalRunMessage, end.wParam, end.lParam);
     return outcome;
 }
 

@@ -326,6 +326,82 @@ TEST_F(DialogExecuteTest, RunsModallyOverItsOwnerAndReturnsTheEndCode)
     EXPECT_TRUE(again.Acted());
 }
 
+// A run nested in another on the same thread (a host's call dispatched while a payout's
+// dialog runs): each end message belongs to its run, whichever order they finish in.
+class NestedRuns {
+public:
+    NestedRuns(HWND owner, bool outerEndsFirst) : owner_(owner), outerEndsFirst_(outerEndsFirst)
+    {
+        current_ = this;
+        timer_ = SetTimer(nullptr, 0, 20, &NestedRuns::Tick);
+    }
+    ~NestedRuns()
+    {
+        KillTimer(nullptr, timer_);
+        current_ = nullptr;
+    }
+    NestedRuns(const NestedRuns&) = delete;
+    NestedRuns& operator=(const NestedRuns&) = delete;
+
+    DDialog outer{OwnModuleHandle(), L"DispenserRejectSetupDialog"};
+    DDialog inner{OwnModuleHandle(), L"DispenserRejectSetupDialog"};
+    int innerCode = 0;
+
+private:
+    static void CALLBACK Tick(HWND, UINT, UINT_PTR, DWORD)
+    {
+        if (current_ != nullptr)
+            current_->Step();
+    }
+    void Step()
+    {
+        // Unwinds whatever runs, so that a fault fails the test instead of hanging it.
+        if (++ticks_ > 500) {
+            PostThreadMessageW(GetCurrentThreadId(), kEndModalRunMessage, static_cast<WPARAM>(-1), 0);
+            return;
+        }
+        switch (step_) {
+        case 0:
+            step_ = 1;
+            innerCode = inner.Execute(outer.Window()); // the nested run, inside this tick
+            if (!outerEndsFirst_)
+                outer.EndDialog(5);
+            break;
+        case 1:
+            step_ = 2;
+            if (outerEndsFirst_)
+                outer.EndDialog(5);
+            else
+                inner.EndDialog(6);
+            break;
+        case 2:
+            step_ = 3;
+            if (outerEndsFirst_)
+                inner.EndDialog(6);
+            break;
+        default:
+            break;
+        }
+    }
+
+    static inline NestedRuns* current_ = nullptr;
+    HWND owner_;
+    bool outerEndsFirst_;
+    UINT_PTR timer_ = 0;
+    int step_ = 0;
+    int ticks_ = 0;
+};
+
+TEST_F(DialogExecuteTest, NestedRunsEachEndWithTheirOwnCode)
+{
+    for (const bool outerEndsFirst : {true, false}) {
+        SCOPED_TRACE(outerEndsFirst ? "the outer run ends first" : "the inner run ends first");
+        NestedRuns runs(owner_.Get(), outerEndsFirst);
+        EXPECT_EQ(runs.outer.Execute(owner_.Get()), 5);
+        EXPECT_EQ(runs.innerCode, 6);
+    }
+}
+
 TEST_F(DialogExecuteTest, MissingTemplateRaisesAndLeavesTheOwnerEnabled)
 {
     DDialog dialog(OwnModuleHandle(), L"NoSuchDialogTemplate");

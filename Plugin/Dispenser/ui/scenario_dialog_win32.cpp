@@ -133,7 +133,7 @@ void Dialog::EndDialog(int code)
     ending_ = true;
     if (request_ != nullptr && request_->Thread() != nullptr)
         request_->Thread()->Terminate();
-    PostThreadMessageW(GetCurrentThreadId(), kEndModalRunMessage, static_cast<WPARAM>(code), 1);
+    PostEndModalRun(Window(), code);
 }
 
 } // namespace DispenserScenario
