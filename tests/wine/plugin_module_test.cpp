@@ -1,12 +1,16 @@
 // The plug-in module as the host meets it: its two exports, the class factories and
 // the objects they make.
 #include "framework/paths.h"
+#include "framework/registry.h"
 #include "framework/win32/wide_text.h"
 #include "tests/support/test_registry.h"
 #include "windows_api.h"
 #include "xdk/Tallivex.h"
 
 #include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
 
 namespace {
 
@@ -98,6 +102,75 @@ TEST_F(PluginModule, InstallerEntryRegistersTheClasses)
     RegQueryValueExW(key, nullptr, nullptr, nullptr, reinterpret_cast<BYTE*>(path), &size);
     RegCloseKey(key);
     EXPECT_EQ(GetFileName(Narrow(path)), "DispenserPlugin.dll");
+}
+
+// The boxes of this thread, read and closed with OK as they come up (from a thread
+// timer, which the box's own modal loop dispatches).
+class BoxReader {
+public:
+    BoxReader()
+    {
+        current_ = this;
+        timer_ = SetTimer(nullptr, 0, 50, &BoxReader::Tick);
+    }
+    ~BoxReader()
+    {
+        KillTimer(nullptr, timer_);
+        current_ = nullptr;
+    }
+    BoxReader(const BoxReader&) = delete;
+    BoxReader& operator=(const BoxReader&) = delete;
+
+    struct Box {
+        std::string caption;
+        std::string text;
+    };
+    std::vector<Box> boxes;
+
+private:
+    static std::string TextOf(HWND window)
+    {
+        wchar_t text[1024] = {};
+        GetWindowTextW(window, text, static_cast<int>(std::size(text)));
+        return Narrow(text);
+    }
+    static void CALLBACK Tick(HWND, UINT, UINT_PTR, DWORD)
+    {
+        EnumThreadWindows(
+            GetCurrentThreadId(),
+            [](HWND window, LPARAM) -> BOOL {
+                wchar_t name[16] = {};
+                GetClassNameW(window, name, static_cast<int>(std::size(name)));
+                if (std::wstring(name) != L"#32770" || !IsWindowVisible(window) || current_ == nullptr)
+                    return TRUE;
+                current_->boxes.push_back({TextOf(window), TextOf(GetDlgItem(window, 0xFFFF))});
+                SendMessageW(window, WM_COMMAND, IDOK, 0);
+                return TRUE;
+            },
+            0);
+    }
+
+    static inline BoxReader* current_ = nullptr;
+    UINT_PTR timer_ = 0;
+};
+
+// A failed installation says so in a box captioned with the host's program name, naming
+// the module and the reason, and the entry returns 0.
+TEST_F(PluginModule, AFailedInstallationIsShownInABox)
+{
+    ASSERT_NE(installInit_, nullptr);
+    RegKey host(RegistryRoot::LocalMachine, "Software\\Orvane\\Tallivox", true, RegAccessAll);
+    host["Root Path"] = 7; // a number where the host's folder belongs
+    int result = -1;
+    BoxReader reader;
+    result = installInit_(nullptr, nullptr);
+    host["Root Path"].Delete();
+    EXPECT_EQ(result, 0);
+    ASSERT_EQ(reader.boxes.size(), 1u);
+    EXPECT_EQ(reader.boxes[0].caption, GetFileName(GetModuleFileNameA(nullptr)));
+    EXPECT_EQ(reader.boxes[0].text.rfind("Ошибка установки модуля \"", 0), 0u) << reader.boxes[0].text;
+    EXPECT_NE(reader.boxes[0].text.find("DispenserPlugin.dll\": "), std::string::npos) << reader.boxes[0].text;
+    EXPECT_NE(reader.boxes[0].text.find("Root Path"), std::string::npos) << reader.boxes[0].text;
 }
 
 } // namespace
