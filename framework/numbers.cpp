@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cstdio>
 #include <cmath>
 #include <optional>
 
@@ -172,11 +173,22 @@ std::string Format(int type, double value, int digits)
 {
     CheckType(type);
     digits = std::clamp(digits, 0, 30);
-    char buffer[400];
-    const auto written = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed, digits);
-    if (written.ec != std::errc())
+    if (!std::isfinite(value))
         throw InvalidValue("Number out of range for formatting");
-    std::string text(buffer, written.ptr);
+    // printf's fixed form, correctly rounded; its decimal separator (the process's
+    // locale, which a host may have changed) becomes '.'. (The standard library's
+    // floating-point to_chars would add a fifth of a megabyte to the plug-in.)
+    char buffer[400];
+    const int length = std::snprintf(buffer, sizeof buffer, "%.*f", digits, value);
+    if (length <= 0 || static_cast<std::size_t>(length) >= sizeof buffer)
+        throw InvalidValue("Number out of range for formatting");
+    std::string text;
+    for (const char c : std::string_view(buffer, static_cast<std::size_t>(length))) {
+        if ((c >= '0' && c <= '9') || c == '-')
+            text.push_back(c);
+        else if (text.find('.') == std::string::npos)
+            text.push_back('.');
+    }
     if (text.size() > 1 && text[0] == '-' && text.find_first_not_of("-0.") == std::string::npos)
         text.erase(0, 1); // no "-0"
     if (type == FormatInteger)

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Checks the 32-bit build: every library and program is i686 code, and every
 # executable module imports only Windows system DLLs (the runtime is linked statically),
-# and the plug-in DLL exports exactly the two entry points the host looks up by name.
+# the plug-in DLL exports exactly the two entry points the host looks up by name, and it
+# is at most 1 MB.
 set -euo pipefail
 
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -33,10 +34,17 @@ for module in "$build"/bin/*.dll "$build"/bin/*.exe; do
 done
 
 plugin="$build/bin/DispenserPlugin.dll"
+# What ships stays small: the runtime is linked statically, so a library layer pulled in
+# by one call (iostreams, the file-system library, floating-point to_chars) shows here.
+max_plugin_bytes=1048576
 if [ ! -f "$plugin" ]; then
   echo "win32: $plugin was not built" >&2
   status=1
-else
+elif [ "$(stat -c %s "$plugin")" -gt "$max_plugin_bytes" ]; then
+  echo "win32: DispenserPlugin.dll is $(stat -c %s "$plugin") bytes, more than $max_plugin_bytes" >&2
+  status=1
+fi
+if [ -f "$plugin" ]; then
   exports=$($objdump -p "$plugin" | sed -n '/^\[Ordinal\/Name Pointer\] Table/,/^$/p' |
     sed -n 's/^\t\[ *[0-9]*\] //p' | sort | tr '\n' ' ')
   if [ "$exports" != "DllGetClassObject TallivoxPlugin_InstallInit " ]; then

@@ -4,7 +4,7 @@
 #include "framework/win32/wide_text.h"
 #include "windows_api.h"
 
-#include <filesystem>
+#include <algorithm>
 
 namespace {
 
@@ -66,14 +66,37 @@ void LogFile::Close() noexcept
     handle_ = kInvalid;
 }
 
+// Creates the folder and every missing folder above it, one level at a time. (The
+// standard file-system library would add half a megabyte to the plug-in.)
 bool CreateDirectories(const std::string& directory, std::string& error)
 {
-    const std::wstring wide = Widen(directory);
-    std::error_code code;
-    std::filesystem::create_directories(std::filesystem::path(wide), code);
-    if (code) {
-        error = SystemErrorText(static_cast<unsigned long>(code.value()));
-        return false;
+    std::wstring path = Widen(directory);
+    std::replace(path.begin(), path.end(), L'/', L'\\');
+    while (path.size() > 1 && path.back() == L'\\')
+        path.pop_back();
+    if (path.empty())
+        return true;
+    // The first level that can be created: past "C:\", "\\server\share\" or "\\?\C:\".
+    std::size_t start = 0;
+    if (path.rfind(L"\\\\?\\", 0) == 0)
+        start = path.find(L'\\', 4) == std::wstring::npos ? path.size() : path.find(L'\\', 4) + 1;
+    else if (path.rfind(L"\\\\", 0) == 0)
+        start = path.find(L'\\', path.find(L'\\', 2) + 1);
+    else if (path.size() >= 2 && path[1] == L':')
+        start = 3;
+    DWORD failure = ERROR_SUCCESS;
+    for (std::size_t end = path.find(L'\\', start); ; end = path.find(L'\\', end + 1)) {
+        const std::wstring level = path.substr(0, end);
+        if (!CreateDirectoryW(level.c_str(), nullptr)) {
+            const DWORD code = GetLastError();
+            failure = code == ERROR_ALREADY_EXISTS ? ERROR_SUCCESS : code;
+        }
+        if (end == std::wstring::npos)
+            break;
     }
-    return true;
+    const DWORD attributes = GetFileAttributesW(path.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0)
+        return true;
+    error = SystemErrorText(failure != ERROR_SUCCESS ? failure : static_cast<DWORD>(ERROR_DIRECTORY));
+    return false;
 }

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <clocale>
 #include <string>
 
 namespace {
@@ -32,6 +33,26 @@ TEST(Numbers, FormatPlainAndGrouped)
     EXPECT_EQ(Format(FormatLenient, -123456, 0), "-123 456"); // no blank after the sign
     EXPECT_EQ(Format(FormatLenient, -1234, 0), "-1 234");
     EXPECT_EQ(Format(FormatLenient, 1e15, 0), "1 000 000 000 000 000");
+}
+
+// A host may switch the process to a locale with a decimal comma: the text stays the same.
+TEST(Numbers, FormatIgnoresTheProcesssLocale)
+{
+    const std::string previous = std::setlocale(LC_NUMERIC, nullptr);
+    bool switched = false;
+    for (const char* name : {"Russian_Russia.1251", "Russian", "ru_RU.UTF-8", "de_DE.UTF-8", "German"}) {
+        if (std::setlocale(LC_NUMERIC, name) != nullptr && std::localeconv()->decimal_point[0] != '.') {
+            switched = true;
+            break;
+        }
+    }
+    const std::string plain = Format(FormatInteger, -1234.5, 2);
+    const std::string grouped = Format(FormatLenient, 1234567.25, 1);
+    std::setlocale(LC_NUMERIC, previous.c_str());
+    if (!switched)
+        GTEST_SKIP() << "no locale with a decimal comma here";
+    EXPECT_EQ(plain, "-1234.50");
+    EXPECT_EQ(grouped, "1 234 567.2");
 }
 
 TEST(Numbers, FormattedTextScansBack)
