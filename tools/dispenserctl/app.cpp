@@ -1,5 +1,6 @@
 #include "tools/dispenserctl/app.h"
 
+#include "Plugin/Dispenser/version.h"
 #include "tools/dispenserctl/command_table.h"
 #include "tools/dispenserctl/console.h"
 #include "tools/dispenserctl/registry_location.h"
@@ -81,6 +82,11 @@ int Dispatch(const std::vector<std::string>& arguments, Console& console, Interr
     CommandLine line = ParseCommandLine(arguments);
     if (line.global.noColour)
         console.DisableColour();
+    // The project's one version: the plug-in's version record and the release's name agree.
+    if (line.global.version && line.command.empty()) {
+        console.Print("dispenserctl " DISPENSER_VERSION_TEXT);
+        return 0;
+    }
     if (line.command.empty()) {
         if (line.global.help)
             return ShowHelp(console, {});

@@ -43,6 +43,8 @@ CommandLine ParseCommandLine(const std::vector<std::string>& arguments)
             line.global.noColour = true;
         } else if (word == "-h" || word == "--help") {
             line.global.help = true;
+        } else if (word == "--version") {
+            line.global.version = true;
         } else if (line.command.empty() && !StartsWith(word, "-")) {
             line.command = word;
         } else if (line.command.empty()) {

@@ -27,6 +27,7 @@ struct GlobalOptions {
     bool quiet = false;                  // -q, --quiet: no live progress
     bool noColour = false;               // --no-colour, --no-color
     bool help = false;                   // -h, --help (also of a command)
+    bool version = false;                // --version: the program's version, nothing else
 };
 
 struct CommandLine {

@@ -186,7 +186,8 @@ std::string OverviewHelp()
     text += RegistryOptionHelp() + "\n";
     text += "  -q, --quiet      no live progress while an operation runs\n"
             "  --no-colour      no colours, also on a terminal (so does NO_COLOR)\n"
-            "  -h, --help       help; after a command, that command's help\n\n";
+            "  -h, --help       help; after a command, that command's help\n"
+            "  --version        the program's version (the plug-in's), and nothing else\n\n";
     text += kOperationNotes;
     text += "\nExit status: 0 done, 1 the operation failed (its reasons on standard error),\n"
             "2 the command line was wrong (nothing was done).\n";

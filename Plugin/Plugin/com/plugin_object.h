@@ -5,6 +5,7 @@
 #pragma once
 
 #include "Plugin/Dispenser/dispenser_log.h"
+#include "Plugin/Dispenser/version.h"
 #include "Plugin/Plugin/amount_split.h"
 #include "Plugin/Plugin/plugin_context.h"
 #include "framework/registry.h"
@@ -19,7 +20,7 @@ namespace Plugin {
 
 // The display name and the component name in every start and stop message.
 constexpr const char* kDisplayName = "Поддержка диспенсера";
-constexpr const char* kComponentName = "Orvane Tallivox Dispenser plugin v.1.1.0";
+constexpr const char* kComponentName = "Orvane Tallivox Dispenser plugin v." DISPENSER_VERSION_SHORT;
 
 class SessionExtender;
 class TerminalExtender;

@@ -2,6 +2,7 @@
 // against the simulated dispenser, with a scratch hive file as its registry. What it
 // prints, its exit statuses, the registry counters, the journal and the simulator's
 // ground truth have to agree.
+#include "Plugin/Dispenser/version.h"
 #include "tests/integration/cli/dispenserctl_fixture.h"
 
 #include <gmock/gmock.h>
@@ -31,6 +32,11 @@ TEST_F(DispenserCtlTest, HelpListsEveryCommandAndExplainsEach)
                                 "counters set", "reconcile", "split AMOUNT", "config show", "config set", "config import", "log [", "help"})
         EXPECT_THAT(overview.out, HasSubstr(std::string("\n  ") + command)) << command;
     EXPECT_THAT(overview.out, AllOf(HasSubstr("--registry FILE"), HasSubstr("Exit status")));
+
+    // The project's one version, as the plug-in's version record has it.
+    const ChildProcess::Result version = RunProgram({DISPENSERCTL_PROGRAM, "--version"});
+    EXPECT_EQ(version.status, 0);
+    EXPECT_EQ(version.out, "dispenserctl " DISPENSER_VERSION_TEXT "\n");
 
     const ChildProcess::Result dispense = RunProgram({DISPENSERCTL_PROGRAM, "dispense", "--help"});
     EXPECT_EQ(dispense.status, 0);
@@ -163,6 +169,27 @@ TEST_F(DispenserCtlTest, DispenseUpdatesCountersJournalAndTruthAlike)
 
 // A payout whose answer is lost leaves its notes in doubt: the tool says so, refuses
 // the next payout, shows the range to count in, and a count settles it.
+// The settings that ship with the release import cleanly and make a configuration the
+// tool accepts.
+TEST_F(DispenserCtlTest, TheReleasesSettingsImportIntoAWorkingConfiguration)
+{
+    const std::pair<const char*, const char*> files[] = {{"dispenser-template.reg", "LCDM-2000"},
+                                                         {"lcdm-2000.reg", "LCDM-2000"},
+                                                         {"lcdm-1000.reg", "LCDM-1000"}};
+    for (const auto& [file, model] : files) {
+        SCOPED_TRACE(file);
+        const std::string hive = folder_.File(std::string(file) + ".hive");
+        const ChildProcess::Result imported = RunProgram(
+            {DISPENSERCTL_PROGRAM, "--registry", hive, "config", "import", std::string(RELEASE_SETTINGS_DIR) + "/" + file});
+        ASSERT_EQ(imported.status, 0) << imported.err;
+        const ChildProcess::Result counters = RunProgram({DISPENSERCTL_PROGRAM, "--registry", hive, "counters"});
+        EXPECT_EQ(counters.status, 0) << counters.err;
+        EXPECT_THAT(counters.out, HasSubstr(std::string("Device ") + model + " on COM1, enabled"));
+        EXPECT_THAT(counters.out, HasSubstr("Cassette 1  1000"));
+        EXPECT_TRUE(counters.err.empty()) << counters.err;
+    }
+}
+
 TEST_F(DispenserCtlTest, ALostAnswerIsReconciledByTheTechniciansCount)
 {
     Configure();
