@@ -1,11 +1,12 @@
 # The two commands of the README, and the steps they are made of.
 #   make demo   builds everything and runs the main job
 #   make test   builds everything and runs every test layer of every preset
+#   make dist   the release archive for Windows, in build/dist
 SHELL := /bin/bash
 .SHELLFLAGS := -euo pipefail -c
 PRESETS := linux linux-tsan win64 win32 linux-fuzz
 
-.PHONY: demo test deps build $(addprefix build-,$(PRESETS) linux-bench) test-linux test-linux-tsan test-win64 check-win32 fuzz bench
+.PHONY: demo test deps build $(addprefix build-,$(PRESETS) linux-bench) test-linux test-linux-tsan test-win64 check-win32 dist check-dist fuzz bench
 
 deps:
 	@scripts/bootstrap.sh
@@ -16,7 +17,7 @@ $(addprefix build-,$(PRESETS) linux-bench): build-%: deps
 	@cmake --preset $* >/dev/null
 	@cmake --build --preset $*
 
-test: build test-linux test-linux-tsan test-win64 check-win32 fuzz
+test: build test-linux test-linux-tsan test-win64 check-win32 check-dist fuzz
 	@echo "make test: every layer passed"
 
 test-linux: build-linux
@@ -32,6 +33,13 @@ test-win64: build-win64 build-linux
 check-win32: build-win32
 	scripts/check-win32.sh
 
+dist: build-win32
+	scripts/make-dist.sh
+
+# The archive as made by dist, checked with the native tools.
+check-dist: dist build-linux
+	scripts/check-dist.sh
+
 # Every fuzz target briefly; FUZZ_SECONDS=600 make fuzz for a longer run.
 FUZZ_SECONDS ?= 15
 fuzz: build-linux-fuzz
@@ -40,5 +48,6 @@ fuzz: build-linux-fuzz
 bench: build-linux-bench build-win64
 	scripts/run-bench.sh
 
-demo: build
+demo: build dist
 	scripts/demo.sh
+	@echo "make demo: the release archive for Windows is $$(ls build/dist/*.zip)"

@@ -10,6 +10,7 @@ packages=(
   xvfb xauth x11-apps imagemagick
   clang libclang-rt-14-dev
   python3
+  zip unzip
 )
 
 missing=()

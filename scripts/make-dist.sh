@@ -1,0 +1,28 @@
+#!/usr/bin/env bash
+# Makes the release archive for Windows from the 32-bit build:
+# build/dist/DispenserPlugin-<version>-win32.zip and build/dist/SHA256SUMS.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+bin="$root/build/win32/bin"
+version=$(sed -n 's/^project(DispenserPlugin VERSION \([0-9.]*\).*/\1/p' "$root/CMakeLists.txt")
+name="DispenserPlugin-$version-win32"
+dist="$root/build/dist"
+stage="$dist/$name"
+
+rm -rf "$dist"
+mkdir -p "$stage/settings" "$stage/licenses"
+cp "$bin/DispenserPlugin.dll" "$bin/dispenserctl.exe" "$bin/kiosk-host.exe" "$stage/"
+# Text files get Windows line ends, for Notepad and regedit.
+to_crlf() { sed 's/\r$//; s/$/\r/' "$1" >"$2"; }
+for settings in "$root"/release/settings/*.reg; do
+  to_crlf "$settings" "$stage/settings/$(basename "$settings")"
+done
+to_crlf "$root/release/GUIDE-ru.md" "$stage/GUIDE-ru.md"
+to_crlf "$root/release/NOTICE.txt" "$stage/NOTICE.txt"
+# The licences of the runtime linked into the programs, as the toolchain ships them.
+to_crlf /usr/share/doc/gcc-mingw-w64-base/copyright "$stage/licenses/gcc-runtime.txt"
+to_crlf /usr/share/doc/mingw-w64-common/copyright "$stage/licenses/mingw-w64.txt"
+
+(cd "$dist" && zip -qrX "$name.zip" "$name" && sha256sum "$name.zip" >SHA256SUMS)
+rm -rf "$stage"
+echo "dist: $dist/$name.zip"
