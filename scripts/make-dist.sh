@@ -19,9 +19,16 @@ for settings in "$root"/release/settings/*.reg; do
 done
 to_crlf "$root/release/GUIDE-ru.md" "$stage/GUIDE-ru.md"
 to_crlf "$root/release/NOTICE.txt" "$stage/NOTICE.txt"
-# The licences of the runtime linked into the programs, as the toolchain ships them.
-to_crlf /usr/share/doc/gcc-mingw-w64-base/copyright "$stage/licenses/gcc-runtime.txt"
-to_crlf /usr/share/doc/mingw-w64-common/copyright "$stage/licenses/mingw-w64.txt"
+# The licences of the runtime linked into the programs, as the toolchain ships them;
+# no archive goes out without them.
+for licence in gcc-mingw-w64-base:gcc-runtime mingw-w64-common:mingw-w64; do
+  copyright="/usr/share/doc/${licence%%:*}/copyright"
+  if [ ! -f "$copyright" ]; then
+    echo "dist: $copyright is missing (package ${licence%%:*}): the runtime's licence cannot be shipped" >&2
+    exit 1
+  fi
+  to_crlf "$copyright" "$stage/licenses/${licence#*:}.txt"
+done
 
 (cd "$dist" && zip -qrX "$name.zip" "$name" && sha256sum "$name.zip" >SHA256SUMS)
 rm -rf "$stage"
