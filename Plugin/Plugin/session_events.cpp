@@ -23,13 +23,15 @@ std::uint32_t NotNegative(std::int32_t value)
     return value < 0 ? 0u : static_cast<std::uint32_t>(value);
 }
 
-// Whether "Dispenser.Dispense2" asks for notes, on a device without a second cassette.
-bool SecondCountAsked(SessionVariables& session)
+// "Dispenser.Dispense2" on a device without a second cassette: a count is passed on for
+// the payout to refuse (paying cassette 1 alone would report success for notes the kiosk
+// asked of a cassette the device does not have); a text that is no number is left alone.
+std::uint32_t CountForAMissingCassette(SessionVariables& session)
 {
     try {
-        return session.GetInt("Dispenser.Dispense2") > 0;
+        return NotNegative(session.GetInt("Dispenser.Dispense2"));
     } catch (const OVAppException&) {
-        return false;
+        return 0;
     }
 }
 
@@ -157,15 +159,8 @@ void SessionEvents::Dispense(SessionVariables& session)
     if (store.IsEnabled() && !RefuseUnknownModel(store, errors)) {
         const int n = store.GetModel();
         const std::uint32_t count1 = NotNegative(session.GetInt("Dispenser.Dispense1"));
-        const std::uint32_t count2 = n >= 2 ? NotNegative(session.GetInt("Dispenser.Dispense2")) : 0;
-        // Paying cassette 1 alone would report success for notes the kiosk asked of a
-        // cassette the device does not have. (What is no number is not read there.)
-        if (n < 2 && SecondCountAsked(session)) {
-            errors.push_back("Устройство не поддерживает вторую/нижнюю кассету");
-            ReportFailure(true);
-            SetMessage(session, errors);
-            return;
-        }
+        const std::uint32_t count2 =
+            n >= 2 ? NotNegative(session.GetInt("Dispenser.Dispense2")) : CountForAMissingCassette(session);
         if (n >= 1) {
             session.SetUInt("Dispenser.Dispensed1", 0);
             session.SetUInt("Dispenser.Rejected1", 0);

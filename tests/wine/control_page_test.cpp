@@ -15,6 +15,7 @@
 #include "tests/support/simulated_dispenser.h"
 #include "tests/support/temp_folder.h"
 #include "tests/support/test_registry.h"
+#include "tests/support/thread_timer.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -559,18 +560,18 @@ TEST_F(ControlPageTest, TickingACassetteWithoutDenominationOpensItsSetup)
     Open();
     EXPECT_FALSE(Checked(IDC_PAGE_CASSETTE2));
     // A timer of the modal run cancels the setup dialog as soon as it is up.
-    static std::string seen;
-    seen.clear();
-    const UINT_PTR watcher = SetTimer(nullptr, 0, 50, [](HWND, UINT, UINT_PTR, DWORD) {
-        for (const wchar_t* caption : {L"Параметры нижней кассеты", L"Параметры кассеты"}) {
-            if (HWND dialog = FindWindowW(L"#32770", caption)) {
-                seen = Narrow(caption);
-                PostMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
+    std::string seen;
+    {
+        const ThreadTimer watcher(50, [&seen] {
+            for (const wchar_t* caption : {L"Параметры нижней кассеты", L"Параметры кассеты"}) {
+                if (HWND dialog = FindWindowW(L"#32770", caption)) {
+                    seen = Narrow(caption);
+                    PostMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
+                }
             }
-        }
-    });
-    Click(IDC_PAGE_CASSETTE2);
-    KillTimer(nullptr, watcher);
+        });
+        Click(IDC_PAGE_CASSETTE2);
+    }
     EXPECT_EQ(seen, "Параметры нижней кассеты");
     EXPECT_FALSE(Checked(IDC_PAGE_CASSETTE2));
 }

@@ -4,6 +4,7 @@
 #include "framework/registry.h"
 #include "framework/win32/wide_text.h"
 #include "tests/support/test_registry.h"
+#include "tests/support/thread_timer.h"
 #include "windows_api.h"
 #include "xdk/Tallivex.h"
 
@@ -108,19 +109,6 @@ TEST_F(PluginModule, InstallerEntryRegistersTheClasses)
 // timer, which the box's own modal loop dispatches).
 class BoxReader {
 public:
-    BoxReader()
-    {
-        current_ = this;
-        timer_ = SetTimer(nullptr, 0, 50, &BoxReader::Tick);
-    }
-    ~BoxReader()
-    {
-        KillTimer(nullptr, timer_);
-        current_ = nullptr;
-    }
-    BoxReader(const BoxReader&) = delete;
-    BoxReader& operator=(const BoxReader&) = delete;
-
     struct Box {
         std::string caption;
         std::string text;
@@ -134,24 +122,20 @@ private:
         GetWindowTextW(window, text, static_cast<int>(std::size(text)));
         return Narrow(text);
     }
-    static void CALLBACK Tick(HWND, UINT, UINT_PTR, DWORD)
+    static BOOL CALLBACK Read(HWND window, LPARAM self)
     {
-        EnumThreadWindows(
-            GetCurrentThreadId(),
-            [](HWND window, LPARAM) -> BOOL {
-                wchar_t name[16] = {};
-                GetClassNameW(window, name, static_cast<int>(std::size(name)));
-                if (std::wstring(name) != L"#32770" || !IsWindowVisible(window) || current_ == nullptr)
-                    return TRUE;
-                current_->boxes.push_back({TextOf(window), TextOf(GetDlgItem(window, 0xFFFF))});
-                SendMessageW(window, WM_COMMAND, IDOK, 0);
-                return TRUE;
-            },
-            0);
+        wchar_t name[16] = {};
+        GetClassNameW(window, name, static_cast<int>(std::size(name)));
+        if (std::wstring(name) == L"#32770" && IsWindowVisible(window)) {
+            reinterpret_cast<BoxReader*>(self)->boxes.push_back({TextOf(window), TextOf(GetDlgItem(window, 0xFFFF))});
+            SendMessageW(window, WM_COMMAND, IDOK, 0);
+        }
+        return TRUE;
     }
 
-    static inline BoxReader* current_ = nullptr;
-    UINT_PTR timer_ = 0;
+    ThreadTimer timer_{50, [this] {
+        EnumThreadWindows(GetCurrentThreadId(), &BoxReader::Read, reinterpret_cast<LPARAM>(this));
+    }};
 };
 
 // A failed installation says so in a box captioned with the host's program name, naming

@@ -17,6 +17,7 @@
 #include "tests/support/screenshot.h"
 #include "tests/support/temp_folder.h"
 #include "tests/support/test_registry.h"
+#include "tests/support/thread_timer.h"
 #include "xdk/com_ptr.h"
 
 #include <gtest/gtest.h>
@@ -61,17 +62,7 @@ HWND FindThreadDialog()
 // with code -1, so that a dialog that does not close fails the test instead of hanging it.
 class OperatorScript {
 public:
-    explicit OperatorScript(std::function<void(HWND)> act) : act_(std::move(act))
-    {
-        current_ = this;
-        timer_ = SetTimer(nullptr, 0, 20, &OperatorScript::Tick);
-    }
-    ~OperatorScript()
-    {
-        if (timer_ != 0)
-            KillTimer(nullptr, timer_);
-        current_ = nullptr;
-    }
+    explicit OperatorScript(std::function<void(HWND)> act) : act_(std::move(act)) {}
     OperatorScript(const OperatorScript&) = delete;
     OperatorScript& operator=(const OperatorScript&) = delete;
 
@@ -79,32 +70,27 @@ public:
     bool TimedOut() const { return timedOut_; }
 
 private:
-    static void CALLBACK Tick(HWND, UINT, UINT_PTR, DWORD)
+    void Tick()
     {
-        OperatorScript* script = current_;
-        if (script == nullptr)
+        if (timedOut_ || acted_)
             return;
-        if (std::chrono::steady_clock::now() - script->start_ > 10s) {
-            script->timedOut_ = true;
-            KillTimer(nullptr, std::exchange(script->timer_, 0));
+        if (std::chrono::steady_clock::now() - start_ > 10s) {
+            timedOut_ = true;
             PostThreadMessageW(GetCurrentThreadId(), kEndModalRunMessage, static_cast<WPARAM>(-1), 0);
             return;
         }
-        if (script->acted_)
-            return;
         HWND dialog = FindThreadDialog();
         if (dialog == nullptr)
             return;
-        script->acted_ = true;
-        script->act_(dialog);
+        acted_ = true;
+        act_(dialog);
     }
 
-    static inline OperatorScript* current_ = nullptr;
     std::function<void(HWND)> act_;
-    UINT_PTR timer_ = 0;
     std::chrono::steady_clock::time_point start_ = std::chrono::steady_clock::now();
     bool acted_ = false;
     bool timedOut_ = false;
+    ThreadTimer timer_{20, [this] { Tick(); }};
 };
 
 // What the operator sees of a dialog and does with it.
@@ -330,16 +316,7 @@ TEST_F(DialogExecuteTest, RunsModallyOverItsOwnerAndReturnsTheEndCode)
 // dialog runs): each end message belongs to its run, whichever order they finish in.
 class NestedRuns {
 public:
-    NestedRuns(HWND owner, bool outerEndsFirst) : owner_(owner), outerEndsFirst_(outerEndsFirst)
-    {
-        current_ = this;
-        timer_ = SetTimer(nullptr, 0, 20, &NestedRuns::Tick);
-    }
-    ~NestedRuns()
-    {
-        KillTimer(nullptr, timer_);
-        current_ = nullptr;
-    }
+    explicit NestedRuns(bool outerEndsFirst) : outerEndsFirst_(outerEndsFirst) {}
     NestedRuns(const NestedRuns&) = delete;
     NestedRuns& operator=(const NestedRuns&) = delete;
 
@@ -348,11 +325,6 @@ public:
     int innerCode = 0;
 
 private:
-    static void CALLBACK Tick(HWND, UINT, UINT_PTR, DWORD)
-    {
-        if (current_ != nullptr)
-            current_->Step();
-    }
     void Step()
     {
         // Unwinds whatever runs, so that a fault fails the test instead of hanging it.
@@ -360,22 +332,19 @@ private:
             PostThreadMessageW(GetCurrentThreadId(), kEndModalRunMessage, static_cast<WPARAM>(-1), 0);
             return;
         }
-        switch (step_) {
+        switch (step_++) {
         case 0:
-            step_ = 1;
             innerCode = inner.Execute(outer.Window()); // the nested run, inside this tick
             if (!outerEndsFirst_)
                 outer.EndDialog(5);
             break;
         case 1:
-            step_ = 2;
             if (outerEndsFirst_)
                 outer.EndDialog(5);
             else
                 inner.EndDialog(6);
             break;
         case 2:
-            step_ = 3;
             if (outerEndsFirst_)
                 inner.EndDialog(6);
             break;
@@ -384,19 +353,17 @@ private:
         }
     }
 
-    static inline NestedRuns* current_ = nullptr;
-    HWND owner_;
     bool outerEndsFirst_;
-    UINT_PTR timer_ = 0;
     int step_ = 0;
     int ticks_ = 0;
+    ThreadTimer timer_{20, [this] { Step(); }};
 };
 
 TEST_F(DialogExecuteTest, NestedRunsEachEndWithTheirOwnCode)
 {
     for (const bool outerEndsFirst : {true, false}) {
         SCOPED_TRACE(outerEndsFirst ? "the outer run ends first" : "the inner run ends first");
-        NestedRuns runs(owner_.Get(), outerEndsFirst);
+        NestedRuns runs(outerEndsFirst);
         EXPECT_EQ(runs.outer.Execute(owner_.Get()), 5);
         EXPECT_EQ(runs.innerCode, 6);
     }

@@ -362,8 +362,8 @@ TEST_F(SessionEventsTest, SingleCassetteDeviceRefusesASecondCount)
     const unsigned frames = FramesIn();
     MapSession session = With({{"Dispenser.Dispense1", "1"}, {"Dispenser.Dispense2", "5"}});
     Raise(session, "Dispenser.Dispense");
-    ExpectHolds(session, {{"Dispenser.Result", ""}, {"Dispenser.Message", "Устройство не поддерживает вторую/нижнюю кассету"},
-                          {"Dispenser.Dispense1", "1"}});
+    ExpectHolds(session, {{"Dispenser.Result", ""}, {"Dispenser.Message", "Устройство не поддерживает кассету #2"},
+                          {"Dispenser.Dispensed1", "0"}});
     EXPECT_EQ(FramesIn(), frames);
     EXPECT_EQ(context_.reports, Reports{true});
 }
