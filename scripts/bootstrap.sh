@@ -11,6 +11,7 @@ packages=(
   clang libclang-rt-14-dev
   python3
   zip unzip
+  socat
 )
 
 missing=()

@@ -2,11 +2,12 @@
 # Checks the release archive that scripts/make-dist.sh made: its checksum, that it holds
 # what the technician's guide lists (the programs as check-win32.sh checked them), that
 # its settings files import into a configuration the service tool accepts, and that
-# every dispenserctl command and option the guide names exists.
+# every dispenserctl command and option and every lcdm-sim option the guide names exists.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 dist="$root/build/dist"
 tool="$root/build/linux/bin/dispenserctl"
+simulator="$root/build/linux/bin/lcdm-sim"
 status=0
 fail() {
   echo "dist: $*" >&2
@@ -24,12 +25,12 @@ done
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 unzip -q "$archive" -d "$work"
-for member in DispenserPlugin.dll dispenserctl.exe kiosk-host.exe GUIDE-ru.md NOTICE.txt \
+for member in DispenserPlugin.dll dispenserctl.exe kiosk-host.exe lcdm-sim.exe GUIDE-ru.md NOTICE.txt \
   licenses/gcc-runtime.txt licenses/mingw-w64.txt \
   settings/dispenser-template.reg settings/lcdm-1000.reg settings/lcdm-2000.reg; do
   [ -f "$work/$name/$member" ] || fail "$member is missing"
 done
-for program in DispenserPlugin.dll dispenserctl.exe kiosk-host.exe; do
+for program in DispenserPlugin.dll dispenserctl.exe kiosk-host.exe lcdm-sim.exe; do
   cmp -s "$work/$name/$program" "$root/build/win32/bin/$program" || fail "$program is not the checked 32-bit build"
 done
 
@@ -50,5 +51,10 @@ while read -r _ command rest; do
       fail "the guide gives 'dispenserctl $command' the option $option, which it does not take"
   done
 done < <(grep -o 'dispenserctl [a-z][a-z-]*\( [a-z][a-z-]*\)\?\( \[\?--[a-z0-9-]*\)*' "$work/$name/GUIDE-ru.md" | sort -u)
+# Every simulator option the guide names exists (the Windows build takes the same ones).
+simulator_help=$("$simulator" --help)
+for option in $(grep -o 'lcdm-sim\(\.exe\)\?\( [^ `]*\)*' "$work/$name/GUIDE-ru.md" | grep -o -- '--[a-z0-9-]*' | sort -u); do
+  grep -q -- "$option" <<<"$simulator_help" || fail "the guide gives lcdm-sim the option $option, which it does not take"
+done
 [ "$status" -eq 0 ] && echo "dist: the archive holds what the guide lists, and its settings and commands work"
 exit $status

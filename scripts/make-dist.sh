@@ -11,7 +11,7 @@ stage="$dist/$name"
 
 rm -rf "$dist"
 mkdir -p "$stage/settings" "$stage/licenses"
-cp "$bin/DispenserPlugin.dll" "$bin/dispenserctl.exe" "$bin/kiosk-host.exe" "$stage/"
+cp "$bin/DispenserPlugin.dll" "$bin/dispenserctl.exe" "$bin/kiosk-host.exe" "$bin/lcdm-sim.exe" "$stage/"
 # Text files get Windows line ends, for Notepad and regedit.
 to_crlf() { sed 's/\r$//; s/$/\r/' "$1" >"$2"; }
 for settings in "$root"/release/settings/*.reg; do

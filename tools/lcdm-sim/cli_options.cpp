@@ -1,6 +1,7 @@
 #include "cli_options.h"
 
 #include "faults.h"
+#include "lcdm_sim_version.h"
 
 #include <charconv>
 #include <optional>
@@ -63,7 +64,12 @@ ProgramOptions ParseCommandLine(const std::vector<std::string>& arguments)
         } else if (option == "--over-reject") {
             device.overRejectLimit = ParseInt(option, value(), 0, 99);
         } else if (option == "--version") {
+            noValue();
+            options.showVersion = true;
+        } else if (option == "--firmware") {
             device.version = value();
+        } else if (option == "--port") {
+            simulator.port = value();
         } else if (option == "--link") {
             simulator.links.push_back(value());
         } else if (option == "--fault") {
@@ -95,9 +101,11 @@ ProgramOptions ParseCommandLine(const std::vector<std::string>& arguments)
 std::string HelpText()
 {
     return "Usage: lcdm-sim [OPTION]...\n"
-           "Simulates an LCDM-1000 or LCDM-2000 banknote dispenser on a new pseudo-terminal.\n"
-           "Prints 'CONTROL <host>:<port>' (with --control), then 'READY <pseudo-terminal path>',\n"
-           "and serves until SIGTERM, SIGINT or the end of standard input.\n"
+           "Simulates an LCDM-1000 or LCDM-2000 banknote dispenser on a new pseudo-terminal or, with\n"
+           "--port, on an existing serial port: the device's end of a null-modem pair, whose other\n"
+           "end the host opens (on Windows --port is required, for example --port COM2).\n"
+           "Prints 'CONTROL <host>:<port>' (with --control), then 'READY <line>', and serves\n"
+           "until SIGTERM, SIGINT (Ctrl+C) or the end of standard input.\n"
            "\n"
            "Options:\n"
            "  --model LCDM-1000|LCDM-2000  device model (default LCDM-2000)\n"
@@ -105,7 +113,9 @@ std::string HelpText()
            "  --cassette2 N            notes in the lower cassette (default 100; 0 on an LCDM-1000)\n"
            "  --near-end N             a cassette with fewer notes is near its end (default 20)\n"
            "  --over-reject N          rejects one dispense may make before 'Over Reject' (default 10)\n"
-           "  --version TEXT           firmware version, 1 to 8 printable characters (default V1.2)\n"
+           "  --firmware TEXT          firmware version, 1 to 8 printable characters (default V1.2)\n"
+           "  --port PORT              serve this existing port (COM2, /dev/pts/5) instead of a new\n"
+           "                           pseudo-terminal (8 data bits, no parity, 1 stop bit)\n"
            "  --link PATH              make PATH a symbolic link to the pseudo-terminal (repeatable;\n"
            "                           an existing symbolic link is replaced; removed at exit)\n"
            "  --fault FAULT            inject a fault at start (repeatable; forms below)\n"
@@ -115,6 +125,7 @@ std::string HelpText()
            "  --control HOST:PORT      listen for control commands on TCP (PORT 0: any free port)\n"
            "  --ignore-stdin           do not stop at the end of standard input\n"
            "  --help                   show this text\n"
+           "  --version                show the program's version\n"
            "\n"
            "Faults (N counts, XX two hexadecimal digits, C cassette 1 or 2):\n" +
            FaultHelp() +
@@ -127,6 +138,11 @@ std::string HelpText()
            "  frames                   every frame and byte in and out as one JSON line\n"
            "  quit                     -> OK, then the connection closes\n"
            "  errors are answered 'ERROR reason'\n";
+}
+
+std::string VersionText()
+{
+    return std::string("lcdm-sim ") + LCDM_SIM_VERSION + "\n";
 }
 
 } // namespace lcdm

@@ -13,6 +13,7 @@ struct ProgramOptions {
     std::string groundTruthPath; // written at exit when not empty
     bool watchStdin = true;      // end of standard input stops the program
     bool showHelp = false;
+    bool showVersion = false;
 };
 
 // Parses the arguments after the program name ("--opt VALUE" or "--opt=VALUE").
@@ -22,5 +23,7 @@ ProgramOptions ParseCommandLine(const std::vector<std::string>& arguments);
 
 // The --help text: every option and every fault.
 std::string HelpText();
+// The --version line: "lcdm-sim 1.1.0.6".
+std::string VersionText();
 
 } // namespace lcdm

@@ -1,14 +1,13 @@
 // A TCP line server for controlling the simulator at run time: one command per line, one
 // reply line per command. The channel itself answers "quit" (OK, then the connection
-// closes); every other line goes to the handler, on the channel's own thread.
+// closes); every other line goes to the handler, on the channel's own thread. The sockets
+// are one backend file per platform; the line handling is shared.
 #pragma once
 
-#include "stop_signal.h"
-#include "unique_fd.h"
-
 #include <functional>
+#include <memory>
 #include <string>
-#include <thread>
+#include <string_view>
 
 namespace lcdm {
 
@@ -29,20 +28,37 @@ public:
     ControlChannel& operator=(const ControlChannel&) = delete;
 
     // The address actually listened on, numeric: "127.0.0.1:40123" or "[::1]:40123".
-    const std::string& Address() const noexcept { return address_; }
+    const std::string& Address() const noexcept;
 
 private:
-    struct Client;
+    struct Impl;
+    std::unique_ptr<Impl> impl_;
+};
 
-    void Serve();
-    bool ServeClient(Client& client); // false when the connection is over
-    bool SendLine(Client& client, const std::string& line);
+// ---- Shared by the backends.
 
-    UniqueFd listener_;
-    std::string address_;
-    Handler handler_;
-    StopSignal stop_;
-    std::jthread thread_; // last: it starts when everything above exists
+struct HostAndPort {
+    std::string host;
+    std::string port;
+};
+
+// "HOST:PORT" split, brackets taken off a v6 address, an empty host made 127.0.0.1;
+// std::invalid_argument when there is no port.
+HostAndPort SplitControlAddress(const std::string& address);
+
+// One connection's input: bytes in, reply lines out.
+class ControlConnection {
+public:
+    struct Replies {
+        std::string text;   // reply lines to send, each ending "\n"
+        bool close = false; // after "quit" or a line too long: close once the text is sent
+    };
+
+    // Takes what arrived and answers every complete line (a trailing CR is dropped).
+    Replies Take(std::string_view received, const ControlChannel::Handler& handler);
+
+private:
+    std::string input_;
 };
 
 } // namespace lcdm

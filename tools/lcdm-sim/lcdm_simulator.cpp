@@ -4,10 +4,8 @@
 #include "control_commands.h"
 #include "device_link.h"
 #include "faults.h"
-#include "pseudo_terminal.h"
-#include "pty_line.h"
+#include "line_endpoint.h"
 #include "shared_device.h"
-#include "stop_signal.h"
 
 #include <optional>
 #include <stdexcept>
@@ -33,14 +31,13 @@ SimulatorOptions Validated(SimulatorOptions options)
 // only then what both use.
 struct Simulator::Impl {
     explicit Impl(SimulatorOptions validOptions)
-        : options(std::move(validOptions)), device(options.device)
+        : options(std::move(validOptions)), device(options.device),
+          endpoint(EndpointOptions{options.port, options.links, options.paceBaud})
     {
         for (const std::string& text : options.faults)
             device.ApplyFault(ParseFault(text));
-        for (const std::string& path : options.links)
-            links.emplace_back(path, pty.SlavePath());
         linkThread = std::jthread([this](std::stop_token token) {
-            const std::stop_callback onStop(token, [this] { linkStop.Raise(); });
+            const std::stop_callback onStop(token, [this] { endpoint.RequestStop(); });
             RunLink();
         });
         if (!options.control.empty())
@@ -52,9 +49,10 @@ struct Simulator::Impl {
     void RunLink()
     {
         try {
-            PtyLine line(pty.Master(), linkStop, options.paceBaud);
-            DeviceLink link(line, device, options.ackTimeout);
-            link.Run();
+            endpoint.Serve([this](LinkIo& line) {
+                DeviceLink link(line, device, options.ackTimeout);
+                link.Run();
+            });
         } catch (const LinkStopped&) {
         } catch (const std::exception& error) {
             device.ReportLinkFailure(error.what());
@@ -74,9 +72,7 @@ struct Simulator::Impl {
 
     const SimulatorOptions options;
     SharedDevice device;
-    PseudoTerminal pty;
-    std::vector<SymbolicLink> links;
-    StopSignal linkStop;
+    LineEndpoint endpoint;
     std::jthread linkThread;
     std::optional<ControlChannel> control;
     const std::string noControl;
@@ -91,7 +87,7 @@ Simulator::~Simulator()
 
 const std::string& Simulator::DevicePath() const
 {
-    return impl_->pty.SlavePath();
+    return impl_->endpoint.Path();
 }
 
 const std::string& Simulator::ControlAddress() const

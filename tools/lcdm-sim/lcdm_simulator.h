@@ -1,4 +1,5 @@
-// lcdm-sim: an LCDM-1000 / LCDM-2000 banknote dispenser on a Linux pseudo-terminal.
+// lcdm-sim: an LCDM-1000 / LCDM-2000 banknote dispenser on a Linux pseudo-terminal or on a
+// Windows COM port (the device's end of a virtual null-modem pair).
 //
 // The simulator speaks the device's side of the serial protocol byte for byte: it parses
 // command frames, acknowledges them, moves notes one by one, answers with response frames,
@@ -6,8 +7,8 @@
 // out of the exit, into the reject bin, and every frame and byte in and out). Faults are
 // injected by text (see faults.h and `lcdm-sim --help`).
 //
-// It shares no code with the plug-in: it is built from the C++ library and POSIX only, so a
-// fault in one cannot hide in the other.
+// It shares no code with the plug-in: it is built from the C++ library and the system's own
+// interfaces (POSIX, or Win32 and Winsock) only, so a fault in one cannot hide in the other.
 //
 // Threads: the constructor starts a link thread (and a control thread when a control
 // address is given). Every method may be called from any thread, except that the object
@@ -28,6 +29,7 @@ namespace lcdm {
 
 struct SimulatorOptions {
     DeviceConfig device;                 // model, notes, near-end, over-reject limit, version
+    std::string port;                    // serve this existing port (Windows: "COM2"); empty: a new pseudo-terminal
     std::vector<std::string> links;      // symbolic links made to the slave pseudo-terminal
     std::vector<std::string> faults;     // fault texts applied before the device starts
     int paceBaud = 0;                    // 0: no pacing; else each byte written takes 10 bits at this rate
@@ -37,16 +39,16 @@ struct SimulatorOptions {
 
 class Simulator {
 public:
-    // Creates the pseudo-terminal, the links and the control listener, applies the faults,
-    // and starts serving. Raises std::invalid_argument for bad options or faults and
+    // Creates the pseudo-terminal and the links (or opens the port) and the control
+    // listener, applies the faults, and starts serving. Raises std::invalid_argument for bad options or faults and
     // std::system_error when a system resource cannot be had.
     explicit Simulator(SimulatorOptions options);
-    // Stops serving, joins the threads, removes the links and closes the pseudo-terminal.
+    // Stops serving, joins the threads, removes the links and closes the line.
     ~Simulator();
     Simulator(const Simulator&) = delete;
     Simulator& operator=(const Simulator&) = delete;
 
-    // The slave pseudo-terminal the host opens, e.g. "/dev/pts/7".
+    // The line served: the slave pseudo-terminal the host opens ("/dev/pts/7"), or the port.
     const std::string& DevicePath() const;
     // The control channel's numeric address ("127.0.0.1:40123"); empty without one.
     const std::string& ControlAddress() const;
@@ -72,7 +74,7 @@ public:
     // change, under the simulator's lock: keep it quick); false on time-out.
     bool WaitUntil(const std::function<bool(const GroundTruth&)>& condition, std::chrono::milliseconds timeout) const;
 
-    // Stops serving now (the pseudo-terminal and links stay until destruction); the ground
+    // Stops serving now (the line and links stay until destruction); the ground
     // truth stays readable. Idempotent.
     void Stop();
 

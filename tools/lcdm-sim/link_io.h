@@ -1,9 +1,10 @@
 // The serial line as the device's protocol sees it: read with a deadline, write, and pass
-// time. The pseudo-terminal implements it (PtyLine); the protocol never touches a descriptor.
+// time. A pseudo-terminal or terminal (POSIX) or a COM port (Windows) implements it; the
+// protocol never touches a descriptor or a handle.
 #pragma once
 
 #include "bytes.h"
-#include "fd_wait.h"
+#include "deadline.h"
 
 #include <chrono>
 #include <cstddef>

@@ -15,6 +15,10 @@ int main(int argc, char** argv)
             std::cout << lcdm::HelpText();
             return 0;
         }
+        if (options.showVersion) {
+            std::cout << lcdm::VersionText();
+            return 0;
+        }
         lcdm::InstallShutdownSignals();
         lcdm::Simulator simulator(options.simulator);
         if (!simulator.ControlAddress().empty())

@@ -77,10 +77,12 @@ inline Bytes ResponseFrame(std::uint8_t echo, const Bytes& payload)
 // The slave pseudo-terminal, opened raw as the host would.
 class HostLine {
 public:
-    explicit HostLine(const std::string& path) : fd_(::open(path.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC))
+    explicit HostLine(const std::string& path) : HostLine(::open(path.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC), path) {}
+    // Takes `fd` over (a pseudo-terminal's master, say).
+    HostLine(int fd, const std::string& what) : fd_(fd)
     {
         if (fd_ < 0)
-            throw std::runtime_error("cannot open " + path);
+            throw std::runtime_error("cannot open " + what);
         termios settings{};
         ::tcgetattr(fd_, &settings);
         ::cfmakeraw(&settings);
@@ -89,6 +91,8 @@ public:
     ~HostLine() { ::close(fd_); }
     HostLine(const HostLine&) = delete;
     HostLine& operator=(const HostLine&) = delete;
+
+    int Fd() const noexcept { return fd_; }
 
     void Send(const Bytes& bytes) const
     {

@@ -24,7 +24,7 @@ using namespace lcdm_sim_test;
 TEST(LcdmSimCommandLine, TakesEveryOption)
 {
     const lcdm::ProgramOptions options = lcdm::ParseCommandLine(
-        {"--model", "LCDM-1000", "--cassette1=40", "--near-end", "7", "--over-reject", "3", "--version", "X9",
+        {"--model", "LCDM-1000", "--cassette1=40", "--near-end", "7", "--over-reject", "3", "--firmware", "X9",
          "--link", "/tmp/a", "--link=/tmp/b", "--fault", "nak:1", "--fault", "note-ms:5", "--pace-baud", "9600",
          "--ack-timeout", "250", "--ground-truth", "/tmp/t.jsonl", "--control", "127.0.0.1:0", "--ignore-stdin"});
     const lcdm::SimulatorOptions& sim = options.simulator;
@@ -58,8 +58,8 @@ TEST(LcdmSimCommandLine, RefusesWhatItCannotTake)
 {
     for (const std::vector<std::string>& arguments : std::vector<std::vector<std::string>>{
              {"--bogus"}, {"--model"}, {"--model", "LCDM-3000"}, {"--cassette1", "many"}, {"--cassette1", "-1"},
-             {"--near-end", "1e3"}, {"--fault", "nak"}, {"--pace-baud", "-9600"}, {"--version", "TOO-LONG-1"},
-             {"--version", ""}, {"--help=yes"}, {"--over-reject", "100"}, {"cassette1"}}) {
+             {"--near-end", "1e3"}, {"--fault", "nak"}, {"--pace-baud", "-9600"}, {"--firmware", "TOO-LONG-1"},
+             {"--firmware", ""}, {"--help=yes"}, {"--version=1"}, {"--over-reject", "100"}, {"cassette1"}}) {
         EXPECT_THROW(lcdm::ParseCommandLine(arguments), std::invalid_argument) << arguments.front();
     }
 }
@@ -211,6 +211,29 @@ TEST(LcdmSimProgram, ServesUntilSigtermThenWritesTheTruthAndRemovesItsLinks)
         << summary;
 }
 
+// The device's end of a null-modem pair: an existing terminal is served, and the host talks
+// through the other end (here the pseudo-terminal's master).
+TEST(LcdmSimProgram, ServesAnExistingTerminalGivenAsItsPort)
+{
+    HostLine host(::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC), "a pseudo-terminal");
+    char path[PATH_MAX];
+    ASSERT_EQ(::grantpt(host.Fd()), 0);
+    ASSERT_EQ(::unlockpt(host.Fd()), 0);
+    ASSERT_EQ(::ptsname_r(host.Fd(), path, sizeof path), 0);
+
+    lcdm::SimulatorOptions options = Options();
+    options.port = path;
+    options.links = {"/tmp/never-made"};
+    EXPECT_THROW(lcdm::Simulator{options}, std::invalid_argument) << "links name a pseudo-terminal of its own";
+    options.links.clear();
+    lcdm::Simulator sim(options);
+    EXPECT_EQ(sim.DevicePath(), path);
+    host.Send(CommandFrame(Dispense("02")));
+    EXPECT_EQ(host.Receive(15), Bytes{kAck} + ResponseFrame(0x45, Ascii("0202" "0" "0" "00")));
+    host.Send({kAck});
+    EXPECT_TRUE(sim.WaitUntil([](const lcdm::GroundTruth& truth) { return truth.moved.exited[0] == 2; }, 5s));
+}
+
 TEST(LcdmSimProgram, EndOfStandardInputStopsIt)
 {
     SimProcess process({});
@@ -227,12 +250,17 @@ TEST(LcdmSimProgram, HelpAndBadArguments)
     const std::string text = help.ReadAll();
     EXPECT_EQ(help.Wait(), 0);
     for (const char* word : {"--model", "--cassette1", "--cassette2", "--near-end", "--link", "--fault", "--pace-baud",
-                             "--ground-truth", "--control", "--version", "--ack-timeout", "--over-reject",
+                             "--ground-truth", "--control", "--firmware", "--port", "--version", "--ack-timeout",
+                             "--over-reject",
                              "--ignore-stdin", "nak:N", "ack:XX", "silent:N", "mute:N", "bad-bcc:N", "bad-echo:N",
                              "short:N", "bad-payload:N", "jam-after:K", "empty:C", "set-count:C:N", "reject-every:N",
                              "note-ms:T", "error:XX", "missing:", "present:", "solenoid:", "clear", "truth", "frames",
                              "reset", "quit"})
         EXPECT_NE(text.find(word), std::string::npos) << word;
+
+    SimProcess version({"--version"});
+    EXPECT_EQ(version.ReadAll(), "lcdm-sim " LCDM_SIM_PROJECT_VERSION "\n");
+    EXPECT_EQ(version.Wait(), 0);
 
     SimProcess bad({"--fault", "nak:many"});
     EXPECT_EQ(bad.ReadLine(), "") << "no READY line";

@@ -1,15 +1,10 @@
 // The one deadline helper behind every blocking wait of the simulator.
 #pragma once
 
+#include "deadline.h"
 #include "stop_signal.h"
 
-#include <chrono>
-#include <optional>
-
 namespace lcdm {
-
-using Clock = std::chrono::steady_clock;
-using Deadline = std::optional<Clock::time_point>; // nullopt: no limit
 
 enum class WaitResult { Ready, TimedOut, Stopped };
 

@@ -54,6 +54,15 @@ PseudoTerminal::PseudoTerminal() : master_(::posix_openpt(O_RDWR | O_NOCTTY | O_
         ThrowSystemError("fcntl O_NONBLOCK (master)");
 }
 
+UniqueFd OpenTerminal(const std::string& path)
+{
+    UniqueFd fd(::open(path.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC | O_NONBLOCK));
+    if (!fd.IsValid())
+        ThrowSystemError("open " + path);
+    MakeRaw(fd.Get(), path.c_str());
+    return fd;
+}
+
 SymbolicLink::SymbolicLink(std::string linkPath, std::string target)
     : linkPath_(std::move(linkPath)), target_(std::move(target))
 {

@@ -1,4 +1,5 @@
-// The pseudo-terminal the host talks to, and the symbolic links that name it.
+// The pseudo-terminal the host talks to, an existing terminal the simulator serves instead,
+// and the symbolic links that name a pseudo-terminal.
 #pragma once
 
 #include "unique_fd.h"
@@ -22,6 +23,10 @@ private:
     UniqueFd slave_;
     std::string slavePath_;
 };
+
+// An existing terminal (one end of a null-modem pair, say) opened non-blocking in raw
+// mode; std::system_error when it cannot be opened or is no terminal.
+UniqueFd OpenTerminal(const std::string& path);
 
 // A symbolic link at `linkPath` pointing at `target`, removed when destroyed (if it still
 // points there). An existing symbolic link at the path is replaced; any other file there

@@ -1,9 +1,11 @@
-// The device's end of the pseudo-terminal as a LinkIo. With a baud rate each byte written
-// takes the time of 10 bits on the line and reaches the host when that time is over.
+// The device's end of a pseudo-terminal (or of a terminal) as a LinkIo. With a baud rate
+// each byte written takes the time of 10 bits on the line and reaches the host when that
+// time is over.
 // Used by the link thread only. Every wait also ends when the stop signal is raised
 // (LinkStopped).
 #pragma once
 
+#include "byte_pacer.h"
 #include "link_io.h"
 #include "stop_signal.h"
 
@@ -25,8 +27,7 @@ private:
 
     int master_;
     const StopSignal& stop_;
-    Clock::duration byteTime_{}; // zero: no pacing
-    Clock::time_point lineFreeAt_{};
+    BytePacer pacer_;
 };
 
 } // namespace lcdm

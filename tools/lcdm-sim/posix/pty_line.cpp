@@ -1,17 +1,17 @@
 #include "pty_line.h"
 
+#include "fd_wait.h"
+
 #include <poll.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <cerrno>
 
 namespace lcdm {
 
-PtyLine::PtyLine(int masterFd, const StopSignal& stop, int paceBaud) : master_(masterFd), stop_(stop)
+PtyLine::PtyLine(int masterFd, const StopSignal& stop, int paceBaud)
+    : master_(masterFd), stop_(stop), pacer_(paceBaud)
 {
-    if (paceBaud > 0)
-        byteTime_ = std::chrono::duration_cast<Clock::duration>(std::chrono::nanoseconds(10'000'000'000LL / paceBaud));
 }
 
 std::size_t PtyLine::Read(std::uint8_t* buffer, std::size_t size, Deadline deadline)
@@ -35,14 +35,13 @@ std::size_t PtyLine::Read(std::uint8_t* buffer, std::size_t size, Deadline deadl
 
 void PtyLine::Write(const Bytes& bytes)
 {
-    if (byteTime_ == Clock::duration::zero()) {
+    if (!pacer_.Paces()) {
         WriteAll(bytes.data(), bytes.size());
         return;
     }
     for (const std::uint8_t byte : bytes) {
         // A byte occupies the line for its 10 bits and is whole at the far end only then.
-        lineFreeAt_ = std::max(lineFreeAt_, Clock::now()) + byteTime_;
-        WaitUntil(lineFreeAt_);
+        WaitUntil(pacer_.NextByteDone());
         WriteAll(&byte, 1);
     }
 }
