@@ -2,22 +2,23 @@
 #   make demo   builds everything and runs the main job
 #   make test   builds everything and runs every test layer of every preset
 #   make dist   the release archive for Windows, in build/dist
+#   make deb    the Debian package of the Linux tools (dispenserctl, lcdm-sim), in build/dist
 SHELL := /bin/bash
 .SHELLFLAGS := -euo pipefail -c
 PRESETS := linux linux-tsan win64 win32 linux-fuzz
 
-.PHONY: demo test deps build $(addprefix build-,$(PRESETS) linux-bench) test-linux test-linux-tsan test-win64 check-win32 dist check-dist fuzz bench
+.PHONY: demo test deps build $(addprefix build-,$(PRESETS) linux-bench linux-package) test-linux test-linux-tsan test-win64 check-win32 dist check-dist deb check-deb fuzz bench
 
 deps:
 	@scripts/bootstrap.sh
 
 build: deps $(addprefix build-,$(PRESETS))
 
-$(addprefix build-,$(PRESETS) linux-bench): build-%: deps
+$(addprefix build-,$(PRESETS) linux-bench linux-package): build-%: deps
 	@cmake --preset $* >/dev/null
 	@cmake --build --preset $*
 
-test: build test-linux test-linux-tsan test-win64 check-win32 check-dist fuzz
+test: build test-linux test-linux-tsan test-win64 check-win32 check-dist check-deb fuzz
 	@echo "make test: every layer passed"
 
 test-linux: build-linux
@@ -39,6 +40,13 @@ dist: build-win32
 # The archive as made by dist, checked with the native tools.
 check-dist: dist build-linux
 	scripts/check-dist.sh
+
+# The build of the package makes only its two programs and their manual pages (Release).
+deb: build-linux-package
+	scripts/make-deb.sh
+
+check-deb: deb
+	scripts/check-deb.sh
 
 # Every fuzz target briefly; FUZZ_SECONDS=600 make fuzz for a longer run.
 FUZZ_SECONDS ?= 15

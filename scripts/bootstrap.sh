@@ -12,6 +12,7 @@ packages=(
   python3
   zip unzip
   socat
+  dpkg-dev help2man man-db
 )
 
 missing=()

@@ -14,9 +14,10 @@ fail() {
   status=1
 }
 
-(cd "$dist" && sha256sum --quiet -c SHA256SUMS) || fail "SHA256SUMS does not match"
 archive=$(ls "$dist"/DispenserPlugin-*-win32.zip)
 name=$(basename "$archive" .zip)
+(cd "$dist" && sha256sum --quiet -c SHA256SUMS) || fail "SHA256SUMS does not match"
+grep -q "  $name.zip\$" "$dist/SHA256SUMS" || fail "SHA256SUMS does not list $name.zip"
 echo "dist: $(basename "$archive"), $(stat -c %s "$archive") bytes:"
 unzip -Z1 "$archive" | grep -v '/$' | while read -r member; do
   echo "dist:   ${member#"$name"/} $(unzip -p "$archive" "$member" | wc -c) bytes"

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Makes the release archive for Windows from the 32-bit build:
-# build/dist/DispenserPlugin-<version>-win32.zip and build/dist/SHA256SUMS.
+# build/dist/DispenserPlugin-<version>-win32.zip, listed in build/dist/SHA256SUMS.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 bin="$root/build/win32/bin"
@@ -9,7 +9,8 @@ name="DispenserPlugin-$version-win32"
 dist="$root/build/dist"
 stage="$dist/$name"
 
-rm -rf "$dist"
+# Only this script's own files go: the Debian package (make deb) may lie beside them.
+rm -rf "$stage" "$dist"/DispenserPlugin-*-win32.zip
 mkdir -p "$stage/settings" "$stage/licenses"
 cp "$bin/DispenserPlugin.dll" "$bin/dispenserctl.exe" "$bin/kiosk-host.exe" "$bin/lcdm-sim.exe" "$stage/"
 # Text files get Windows line ends, for Notepad and regedit.
@@ -30,6 +31,7 @@ for licence in gcc-mingw-w64-base:gcc-runtime mingw-w64-common:mingw-w64; do
   to_crlf "$copyright" "$stage/licenses/${licence#*:}.txt"
 done
 
-(cd "$dist" && zip -qrX "$name.zip" "$name" && sha256sum "$name.zip" >SHA256SUMS)
+(cd "$dist" && zip -qrX "$name.zip" "$name")
 rm -rf "$stage"
+"$root/scripts/dist-sums.sh"
 echo "dist: $dist/$name.zip"
