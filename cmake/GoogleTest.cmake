@@ -7,6 +7,16 @@ add_subdirectory(${DISPENSER_GTEST_SOURCE} ${CMAKE_BINARY_DIR}/googletest EXCLUD
 
 include(GoogleTest)
 
+# Test code is compiled without optimisation: it is most of the tree's compile time and
+# little of its run time, which goes to the product code (still built with the preset's
+# flags) and to the line. GoogleTest itself likewise.
+function(dispenser_test_code_options target)
+  target_compile_options(${target} PRIVATE -O0)
+endfunction()
+foreach(library gtest gtest_main gmock gmock_main)
+  dispenser_test_code_options(${library})
+endforeach()
+
 # dispenser_add_test(name LAYER unit|integration|ui SOURCES ... LIBRARIES ...)
 # Natively every test case becomes its own CTest entry (ctest -R Suite.Case works);
 # under wine one entry per executable keeps the emulator start-up cost down, and a
@@ -18,6 +28,7 @@ function(dispenser_add_test name)
   endif()
   add_executable(${name} ${ARG_SOURCES})
   dispenser_target_options(${name})
+  dispenser_test_code_options(${name})
   target_link_libraries(${name} PRIVATE ${ARG_LIBRARIES} GTest::gmock GTest::gtest_main)
   set(labels ${ARG_LAYER} ${ARG_LABELS})
   if(CMAKE_CROSSCOMPILING)
@@ -55,6 +66,7 @@ function(dispenser_add_simulator_test name)
   if(CMAKE_CROSSCOMPILING)
     add_executable(${name} ${ARG_SOURCES})
     dispenser_target_options(${name})
+    dispenser_test_code_options(${name})
     target_link_libraries(${name} PRIVATE ${ARG_LIBRARIES} simulator_support GTest::gmock GTest::gtest_main)
     add_test(NAME ${name}
       COMMAND ${PROJECT_SOURCE_DIR}/scripts/with-simulator.sh ${CMAKE_CROSSCOMPILING_EMULATOR}
