@@ -58,4 +58,3 @@ bench: build-linux-bench build-win64
 
 demo: build dist
 	scripts/demo.sh
-	@echo "make demo: the release archive for Windows is $$(ls build/dist/*.zip)"

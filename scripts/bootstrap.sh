@@ -7,7 +7,7 @@ packages=(
   cmake ninja-build make g++ googletest
   g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix mingw-w64-tools binutils-mingw-w64-i686 binutils-mingw-w64-x86-64
   wine wine64 libwine-dev
-  xvfb xauth x11-apps imagemagick
+  xvfb xauth x11-apps imagemagick librsvg2-bin
   clang libclang-rt-14-dev
   python3
   zip unzip

@@ -168,4 +168,19 @@ for log in "$kiosk"/Logs/Dispenser/*.txt; do
     *) place "$log" "the day's operations log" ;;
   esac
 done
+# The day's cash report, by the service tool from the journal the session wrote, with the
+# demo's settings (the denominations) imported into a registry file of its own.
+tool="$root/build/linux/bin/dispenserctl"
+journal=$(ls "$kiosk"/Logs/Dispenser/[0-9]*.txt | tail -n 1)
+day=$(basename "$journal" .txt)
+report=("$tool" --registry "$demo/report-settings.reg" report --log-dir "$kiosk/Logs/Dispenser" --from "$day" --to "$day")
+"$tool" --registry "$demo/report-settings.reg" config import "$demo/dispenser.reg" >/dev/null
+"${report[@]}" --format html --output "$demo/report.html" 2>/dev/null
+for archive in "$root"/build/dist/*.zip "$root"/build/dist/*.deb; do
+  [ -f "$archive" ] && place "$archive" "the release (make dist, make deb)"
+done
+place "$demo/report.html" "the day's cash report with its charts (dispenserctl report --format html)"
 echo "(paths from $root; the run had a wine prefix of its own under build/win64, removed at its end)"
+
+heading "The day's cash report (dispenserctl report --from $day --to $day)"
+"${report[@]}"

@@ -36,7 +36,9 @@ struct Reconciliation {
 };
 
 struct DayTotals {
-    std::array<std::uint64_t, 2> paid{}; // notes out of cassette 1 and 2 (DISPENSED)
+    // Notes out of cassette 1 and 2: DISPENSED, and the notes a count found to have left
+    // in a pass in doubt (on the day of that pass).
+    std::array<std::uint64_t, 2> paid{};
     std::uint64_t rejected = 0;          // notes into the reject bin (REJECT)
     std::uint64_t aborted = 0;           // notes not paid by payouts stopped early (ABORT values)
     unsigned abortRecords = 0;
@@ -44,7 +46,7 @@ struct DayTotals {
     unsigned failureRecords = 0;
     std::uint64_t unknown = 0;           // notes of passes in doubt (UNKNOWN values)
     unsigned unknownRecords = 0;
-    long long reconciled = 0;            // sum of the reconciliations' `found` for the cassettes
+    long long reconciled = 0;            // of `paid`, the notes counts found to have left in passes in doubt
     unsigned debugRecords = 0;           // records of the debug mode, left out of every total
 };
 
@@ -91,7 +93,7 @@ struct Report {
     std::array<Forecast, 2> forecast;
     std::vector<Journal::Problem> problems;      // lines skipped, in file order
 
-    std::uint64_t Amount(const DayTotals& totals) const; // paid notes at the denominations
+    std::uint64_t Amount(const DayTotals& day) const; // paid notes at the denominations
 };
 
 // Reads the day files of `folder` of the period, and earlier ones back to the last count

@@ -6,6 +6,7 @@
 #include "tools/dispenserctl/device_commands.h"
 #include "tools/dispenserctl/log_command.h"
 #include "tools/dispenserctl/registry_location.h"
+#include "tools/dispenserctl/report_command.h"
 #include "tools/dispenserctl/split_command.h"
 
 #include <algorithm>
@@ -97,6 +98,25 @@ const std::vector<CommandInfo> kCommands = {
      "  -n, --lines N    only the last N lines (before following)\n"
      "  --date DAY       the file of another day, YYYY-MM-DD\n",
      RunLog, CommandKind::Reader},
+    {"report", "report [--from DAY] [--to DAY] [--format text|csv|html]",
+     "report [--from DAY] [--to DAY] [--format text|csv|html] [--output FILE] [--log-dir DIR]\n"
+     "       [--denomination1 N] [--denomination2 N]",
+     "the cash report: what the journal says, per day, with a forecast",
+     "Reads the operations journal (the day files of LogDir) and reports per day and for the\n"
+     "period: notes paid per cassette and their amount, notes rejected, payouts stopped\n"
+     "early or failed, device errors, passes in doubt and reconciliations, the expected\n"
+     "content of each cassette and of the reject bin at the end of each day, how long the\n"
+     "kiosk ran, and when each cassette reaches its reserve (\"Min Amount\") or empties at\n"
+     "the average rate of the last 14 days.\n"
+     "  --from DAY, --to DAY  the period, YYYY-MM-DD (default: the 7 days up to today)\n"
+     "  --format F            text (default), csv (one row a day) or html (one file with\n"
+     "                        the tables and two charts)\n"
+     "  --output FILE         write the report there instead of to standard output\n"
+     "  --log-dir DIR         the journal's folder instead of LogDir\n"
+     "  --denomination1 N, --denomination2 N\n"
+     "                        the cassettes' denominations for the amounts, instead of\n"
+     "                        the settings' (the report says which it used)\n",
+     RunReport, CommandKind::Reader},
 };
 
 std::size_t EditDistance(std::string_view a, std::string_view b)
