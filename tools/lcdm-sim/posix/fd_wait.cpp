@@ -4,23 +4,23 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <climits>
 
 namespace lcdm {
-
-int PollTimeout(Deadline deadline)
-{
-    if (!deadline)
-        return -1;
-    const auto left = std::chrono::ceil<std::chrono::milliseconds>(*deadline - Clock::now()).count();
-    return static_cast<int>(std::clamp<long long>(left, 0, INT_MAX));
-}
 
 WaitResult WaitForFd(int fd, short events, const StopSignal& stop, Deadline deadline)
 {
     for (;;) {
         pollfd entries[2] = {{stop.Fd(), POLLIN, 0}, {fd, events, 0}};
-        const int ready = ::poll(entries, fd >= 0 ? 2 : 1, PollTimeout(deadline));
+        // ppoll: the time-out to the nanosecond, so that a byte time of 1.04 ms is waited
+        // as such and not rounded up to 2 ms.
+        timespec left{};
+        if (deadline) {
+            const auto nanoseconds = std::max<long long>(
+                0, std::chrono::duration_cast<std::chrono::nanoseconds>(*deadline - Clock::now()).count());
+            left.tv_sec = static_cast<time_t>(nanoseconds / 1'000'000'000);
+            left.tv_nsec = static_cast<long>(nanoseconds % 1'000'000'000);
+        }
+        const int ready = ::ppoll(entries, fd >= 0 ? 2 : 1, deadline ? &left : nullptr, nullptr);
         if (ready < 0) {
             if (errno == EINTR)
                 continue;
@@ -30,7 +30,7 @@ WaitResult WaitForFd(int fd, short events, const StopSignal& stop, Deadline dead
             return WaitResult::Stopped;
         if (fd >= 0 && entries[1].revents != 0)
             return WaitResult::Ready;
-        // poll() rounds its time-out to the clock's tick; only a passed deadline counts.
+        // A wait may end a little early; only a passed deadline counts.
         if (deadline && Clock::now() >= *deadline)
             return WaitResult::TimedOut;
     }

@@ -14,7 +14,4 @@ enum class WaitResult { Ready, TimedOut, Stopped };
 // A raised stop wins over a ready descriptor.
 WaitResult WaitForFd(int fd, short events, const StopSignal& stop, Deadline deadline);
 
-// Milliseconds to hand to poll() for the deadline: rounded up, -1 without a deadline.
-int PollTimeout(Deadline deadline);
-
 } // namespace lcdm

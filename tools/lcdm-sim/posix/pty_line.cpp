@@ -26,8 +26,10 @@ std::size_t PtyLine::Read(std::uint8_t* buffer, std::size_t size, Deadline deadl
             break;
         }
         const ssize_t got = ::read(master_, buffer, size);
-        if (got > 0)
+        if (got > 0) {
+            pacer_.Received(static_cast<std::size_t>(got), Clock::now());
             return static_cast<std::size_t>(got);
+        }
         if (got < 0 && errno != EAGAIN && errno != EINTR)
             ThrowSystemError("read (pseudo-terminal master)");
     }
@@ -39,6 +41,7 @@ void PtyLine::Write(const Bytes& bytes)
         WriteAll(bytes.data(), bytes.size());
         return;
     }
+    pacer_.StartBurst(Clock::now());
     for (const std::uint8_t byte : bytes) {
         // A byte occupies the line for its 10 bits and is whole at the far end only then.
         WaitUntil(pacer_.NextByteDone());

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <stdexcept>
+#include <thread>
 
 namespace lcdm {
 
@@ -47,8 +48,10 @@ public:
             DWORD got = 0;
             if (!::ReadFile(port_, buffer, static_cast<DWORD>(std::min<std::size_t>(size, 4096)), &got, nullptr))
                 ThrowWin32Error("ReadFile (COM port)");
-            if (got > 0)
+            if (got > 0) {
+                pacer_.Received(got, Clock::now());
                 return got;
+            }
         }
     }
 
@@ -58,6 +61,7 @@ public:
             WriteAll(bytes.data(), bytes.size());
             return;
         }
+        pacer_.StartBurst(Clock::now());
         for (const std::uint8_t byte : bytes) {
             WaitUntil(pacer_.NextByteDone());
             WriteAll(&byte, 1);
@@ -77,15 +81,16 @@ private:
             throw LinkStopped();
     }
 
+    // Waits on the stop event to a millisecond before `when` (its waits may overshoot by
+    // one) and yields the rest away: a byte time of 1.04 ms must not become 2.
     void WaitUntil(Clock::time_point when) const
     {
-        for (;;) {
-            const DWORD left = MillisecondsUntil(when);
-            if (::WaitForSingleObject(stop_, left) == WAIT_OBJECT_0)
-                throw LinkStopped();
-            if (Clock::now() >= when)
-                return;
-        }
+        const auto left = std::chrono::floor<std::chrono::milliseconds>(when - Clock::now()).count();
+        if (left >= 2 && ::WaitForSingleObject(stop_, static_cast<DWORD>(left - 1)) == WAIT_OBJECT_0)
+            throw LinkStopped();
+        ThrowIfStopped();
+        while (Clock::now() < when)
+            std::this_thread::yield();
     }
 
     // A read returns as soon as a byte is there, or after `milliseconds` without one.
