@@ -4,6 +4,7 @@
 #include "framework/paths.h"
 #include "framework/real_time.h"
 #include "framework/text_format.h"
+#include "framework/usage_counters.h"
 #include "framework/window_messages.h"
 
 #include <atomic>
@@ -191,6 +192,7 @@ bool AppLog::WriteLine(int category, std::string_view text, bool durable, std::s
         line = Decorate(category, text, now);
         observer = recordObserver_;
         if (!path_.empty()) {
+            CountLogLine();
             written = WriteToFile(line, failure);
             std::string error;
             if (written && durable && !file_.Sync(error)) {

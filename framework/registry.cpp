@@ -3,6 +3,7 @@
 #include "framework/exceptions.h"
 #include "framework/registry_backend.h"
 #include "framework/text_format.h"
+#include "framework/usage_counters.h"
 
 const char* RegistryRootName(RegistryRoot root)
 {
@@ -143,6 +144,7 @@ std::optional<RegData> RegKey::Read(const std::string& name) const
 {
     if (!IsOpen())
         return std::nullopt;
+    CountSettingsRead();
     return ReadRegistryValue(*impl_, name);
 }
 

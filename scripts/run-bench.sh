@@ -9,7 +9,8 @@ for bench in "$root"/build/linux-bench/bin/*_bench; do
 done
 
 echo "== Windows x86_64 under wine64 (build/win64)"
-"$root/scripts/wine-session.sh" bash -c '
+# The operation benchmark talks to the session's simulator on COM1, pacing at 9600 Bd.
+LCDM_SIM_PACE_BAUD=9600 "$root/scripts/wine-session.sh" "$root/scripts/with-simulator.sh" bash -c '
   for bench in "$0"/build/win64/bin/*_bench.exe; do
     /usr/lib/wine/wine64 "$bench" | tr -d "\r"
   done' "$root"

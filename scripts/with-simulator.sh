@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Runs a command beside the simulated dispenser, for the Windows tests under wine:
 # the simulator's pseudo-terminal is COM1 and COM10 of the session's $WINEPREFIX, and the command
-# finds the simulator's control channel in LCDM_SIM_CONTROL (host:port).
+# finds the simulator's control channel in LCDM_SIM_CONTROL (host:port). With
+# LCDM_SIM_PACE_BAUD set, the simulator paces its bytes at that rate.
 #   scripts/with-simulator.sh COMMAND [ARGS...]
 set -euo pipefail
 
@@ -23,7 +24,9 @@ trap cleanup EXIT
 # The simulator runs until its standard input ends: a FIFO this script holds open.
 mkfifo "$work/stdin"
 exec 3<>"$work/stdin"
-"$simulator" --model LCDM-2000 \
+pacing=()
+[ -n "${LCDM_SIM_PACE_BAUD:-}" ] && pacing=(--pace-baud "$LCDM_SIM_PACE_BAUD")
+"$simulator" --model LCDM-2000 "${pacing[@]}" \
   --link "$WINEPREFIX/dosdevices/com1" --link "$WINEPREFIX/dosdevices/com10" \
   --control 127.0.0.1:0 <&3 >"$work/out" 2>"$work/err" &
 pid=$!

@@ -12,6 +12,7 @@
 #include "framework/registry_hive.h"
 
 #include <functional>
+#include <memory>
 #include <string>
 
 // Sets the hive file of this process; an empty path returns to DISPENSER_REGISTRY.
@@ -21,6 +22,9 @@ std::string RegistryHivePath();
 
 // The hive as stored now; a missing file is an empty hive.
 Hive LoadHive(const std::string& path);
+// The same for readers, shared: the file is read each time but parsed again only when its
+// text differs from the last reading's.
+std::shared_ptr<const Hive> ReadHive(const std::string& path);
 
 // Runs `change` on the stored hive under the writer lock and stores the hive when
 // it returns true. An exception from `change` stores nothing.

@@ -10,6 +10,8 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <map>
+#include <memory>
 #include <mutex>
 
 namespace {
@@ -63,18 +65,12 @@ private:
     FileDescriptor file_;
 };
 
-std::string ReadWholeFile(const std::string& path)
+std::string ReadAll(int fd)
 {
-    FileDescriptor file(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
-    if (!file.Valid()) {
-        if (errno == ENOENT)
-            return {};
-        THROW_LAST_SYSTEM_ERROR();
-    }
     std::string text;
     char buffer[16384];
     for (;;) {
-        const ssize_t got = ::read(file.Get(), buffer, sizeof buffer);
+        const ssize_t got = ::read(fd, buffer, sizeof buffer);
         if (got < 0) {
             if (errno == EINTR)
                 continue;
@@ -85,6 +81,28 @@ std::string ReadWholeFile(const std::string& path)
         text.append(buffer, static_cast<std::size_t>(got));
     }
 }
+
+std::string ReadWholeFile(const std::string& path)
+{
+    FileDescriptor file(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    if (!file.Valid()) {
+        if (errno == ENOENT)
+            return {};
+        THROW_LAST_SYSTEM_ERROR();
+    }
+    return ReadAll(file.Get());
+}
+
+// The hive last parsed from each file and the text it was parsed from, for readers:
+// parsing the whole file for every value read was most of a settings read's cost. The
+// file is still read every time (a file's identity and times cannot tell every change on
+// every file system), but parsed again only when its text has changed.
+struct CachedHive {
+    std::string text;
+    std::shared_ptr<const Hive> hive;
+};
+std::mutex g_cacheMutex;
+std::map<std::string, CachedHive> g_cache;
 
 void WriteAll(int fd, std::string_view bytes)
 {
@@ -156,6 +174,21 @@ std::string RegistryHivePath()
 Hive LoadHive(const std::string& path)
 {
     return Hive::Parse(ReadWholeFile(path), path);
+}
+
+std::shared_ptr<const Hive> ReadHive(const std::string& path)
+{
+    std::string text = ReadWholeFile(path);
+    {
+        std::lock_guard lock(g_cacheMutex);
+        const auto found = g_cache.find(path);
+        if (found != g_cache.end() && found->second.text == text)
+            return found->second.hive;
+    }
+    auto hive = std::make_shared<const Hive>(Hive::Parse(text, path));
+    std::lock_guard lock(g_cacheMutex);
+    g_cache[path] = CachedHive{std::move(text), hive};
+    return hive;
 }
 
 void ModifyHive(const std::string& path, const std::function<bool(Hive&)>& change)

@@ -61,7 +61,7 @@ RegKey::ImplPointer OpenRegistryKey(RegistryRoot root, const std::string& path, 
         });
         key->open = true;
     } else {
-        key->open = path.empty() || LoadHive(key->hive).FindKey(full) != nullptr;
+        key->open = path.empty() || ReadHive(key->hive)->FindKey(full) != nullptr;
     }
     return key;
 }
@@ -96,8 +96,8 @@ const std::string& RegistryKeyPath(const RegKey::Impl& key) noexcept
 
 std::optional<RegData> ReadRegistryValue(const RegKey::Impl& key, const std::string& name)
 {
-    const Hive hive = LoadHive(key.hive);
-    const HiveKey* found = hive.FindKey(key.FullPath());
+    const std::shared_ptr<const Hive> hive = ReadHive(key.hive);
+    const HiveKey* found = hive->FindKey(key.FullPath());
     if (found == nullptr)
         return std::nullopt;
     const auto value = found->values.find(name);
@@ -129,9 +129,9 @@ void DeleteRegistryValue(RegKey::Impl& key, const std::string& name)
 
 std::vector<std::string> ListRegistryValues(const RegKey::Impl& key)
 {
-    const Hive hive = LoadHive(key.hive);
+    const std::shared_ptr<const Hive> hive = ReadHive(key.hive);
     std::vector<std::string> names;
-    if (const HiveKey* found = hive.FindKey(key.FullPath())) {
+    if (const HiveKey* found = hive->FindKey(key.FullPath())) {
         for (const auto& [unused, value] : found->values)
             names.push_back(value.first);
     }
@@ -140,7 +140,7 @@ std::vector<std::string> ListRegistryValues(const RegKey::Impl& key)
 
 std::vector<std::string> ListRegistrySubkeys(const RegKey::Impl& key)
 {
-    return LoadHive(key.hive).SubkeyNames(key.FullPath());
+    return ReadHive(key.hive)->SubkeyNames(key.FullPath());
 }
 
 void CopyRegistryTree(const RegKey::Impl& source, RegKey::Impl& destination)

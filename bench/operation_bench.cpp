@@ -1,0 +1,128 @@
+// The plug-in's own share of an operation: a status query, a one-note and a 60-note payout
+// against the simulator pacing every byte at 9600 Bd, each with its settings, port opening
+// and configuration, trace log and journal as in service. Prints per operation the total,
+// the time the line itself needs (every byte of the exchange, 10 bits at 9600 Bd, as the
+// plug-in counted them), the difference (the plug-in's own time), and the settings values
+// read and log lines written. The simulator runs in-process on a pseudo-terminal, or is the
+// one of the session on the port LCDM_SIM_PORT (under wine: scripts/with-simulator.sh with
+// LCDM_SIM_PACE_BAUD=9600).
+//   operation_bench [--rounds N]
+#include "Plugin/Dispenser/dispenser_log.h"
+#include "Plugin/Dispenser/scenario.h"
+#include "Plugin/Dispenser/settings.h"
+#include "framework/registry.h"
+#include "framework/usage_counters.h"
+#include "tests/support/temp_folder.h"
+#include "tests/support/test_registry.h"
+#include "tools/lcdm-sim/lcdm_simulator.h"
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <optional>
+#include <cstring>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+constexpr double kByteMs = 10 * 1000.0 / 9600;
+
+double Milliseconds(Clock::duration duration)
+{
+    return std::chrono::duration<double, std::milli>(duration).count();
+}
+
+struct Figures {
+    double totalMs = 0;
+    double lineMs = 0;
+    double settingsReads = 0;
+    double logLines = 0;
+};
+
+Figures Measure(int rounds, const std::function<bool()>& operation, int& failures)
+{
+    Figures figures;
+    for (int i = 0; i < rounds; ++i) {
+        const UsageCounts before = CurrentUsage();
+        const Clock::time_point start = Clock::now();
+        failures += operation() ? 0 : 1;
+        figures.totalMs += Milliseconds(Clock::now() - start);
+        const UsageCounts after = CurrentUsage();
+        figures.lineMs += static_cast<double>(after.lineBytes - before.lineBytes) * kByteMs;
+        figures.settingsReads += static_cast<double>(after.settingsReads - before.settingsReads);
+        figures.logLines += static_cast<double>(after.logLines - before.logLines);
+    }
+    figures.totalMs /= rounds;
+    figures.lineMs /= rounds;
+    figures.settingsReads /= rounds;
+    figures.logLines /= rounds;
+    return figures;
+}
+
+void Print(const char* name, const Figures& f, const char* goal)
+{
+    std::printf("Operation: %-22s %7.2f ms, line %6.2f ms, own %6.2f ms%s; %5.1f settings reads, %5.1f log lines\n",
+                name, f.totalMs, f.lineMs, f.totalMs - f.lineMs, goal, f.settingsReads, f.logLines);
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    int rounds = 10;
+    for (int i = 1; i + 1 < argc; i += 2) {
+        if (std::strcmp(argv[i], "--rounds") == 0)
+            rounds = std::max(1, std::stoi(argv[i + 1]));
+    }
+
+    TestRegistry registry;
+    TempFolder folder;
+    // The session's simulator (it must pace at 9600 Bd), or one of our own.
+    const char* sessionPort = std::getenv("LCDM_SIM_PORT");
+    std::optional<lcdm::Simulator> simulator;
+    if (sessionPort == nullptr) {
+        lcdm::SimulatorOptions options;
+        options.paceBaud = 9600;
+        simulator.emplace(options);
+    }
+    {
+        RegKey key(RegistryRoot::LocalMachine, DispenserControl::kSettingsKey, true, RegAccessAll);
+        key["Device"] = "LCDM-2000";
+        key["Off"] = 0;
+        key["Port"] = sessionPort != nullptr ? std::string(sessionPort) : simulator->DevicePath();
+        key["LogDir"] = folder.File("journal");
+        key["DebugLog"] = folder.File("trace.txt");
+        for (const char* path : {"Cassette\\1", "Cassette\\2"}) {
+            RegKey cassette(key, path, true, RegAccessAll);
+            cassette["Denomination"] = 1000;
+            cassette["Count"] = 100;
+            cassette["Flags"] = 0x3;
+        }
+    }
+    DispenserScenario::SetHeadless(true);
+    DispenserLogHandler::Instance();
+
+    int failures = 0;
+    std::vector<std::string> errors;
+    DispenserStatusInfo status;
+    const Figures query = Measure(
+        rounds, [&] { return DispenserScenario::QueryStatus(nullptr, &errors, &status); }, failures);
+    DispenserScenario::PayoutResult paid;
+    const Figures one = Measure(
+        rounds, [&] { return DispenserScenario::Dispense(nullptr, &errors, 1, 0, paid); }, failures);
+    // The simulator's cassettes hold 100 notes each: one 60-note payout a run.
+    const Figures sixty = Measure(
+        1, [&] { return DispenserScenario::Dispense(nullptr, &errors, 60, 0, paid); },
+        failures);
+
+    Print("status query", query, " (goal: at most 1 ms natively, 3 ms under wine)");
+    Print("one-note payout", one, "");
+    Print("60-note payout", sixty, "");
+    DispenserLogHandler::Release();
+    if (failures != 0)
+        std::printf("Operation: %d operation(s) failed: %s\n", failures, errors.empty() ? "" : errors.back().c_str());
+    return failures == 0 ? 0 : 1;
+}
