@@ -3,8 +3,10 @@
 #include "Plugin/Dispenser/dispenser_log.h"
 
 #include <algorithm>
+#include <climits>
+#include <cstdint>
+#include <cstdio>
 #include <cmath>
-#include <filesystem>
 #include <map>
 #include <set>
 #include <tuple>
@@ -17,8 +19,8 @@ constexpr long long kDayMs = 24LL * 60 * 60 * 1000;
 constexpr int kRateDays = 14;
 constexpr int kHistoryFiles = 366; // how far back the counts are looked for
 
-// A record placed in time: its own stamp when it has one, else its file's day and the
-// time of the record before it in that file (so the file's order is kept).
+// A record placed in time: the day of its own stamp when it has one, else its file's day;
+// the time of the record before it in that file when it has none.
 struct Placed {
     Day day;
     long long ms = 0;
@@ -62,6 +64,7 @@ void AddTotals(DayTotals& into, const DayTotals& day)
     into.unknown += day.unknown;
     into.unknownRecords += day.unknownRecords;
     into.reconciled += day.reconciled;
+    into.discrepancy += day.discrepancy;
     into.debugRecords += day.debugRecords;
 }
 
@@ -75,10 +78,12 @@ std::vector<Placed> PlaceRecords(const std::vector<std::pair<Day, Journal::DayFi
     std::stable_sort(byDay.begin(), byDay.end(), [](auto* a, auto* b) { return a->first < b->first; });
 
     std::vector<Placed> placed;
-    std::set<std::tuple<long long, long long, unsigned, std::uint32_t, std::string>> seen;
+    // The comment is left out of the key: a copy cut mid-line or saved in another encoding
+    // has the same moment, code and value.
+    std::set<std::tuple<long long, long long, unsigned, std::uint32_t>> seen;
     std::size_t order = 0;
     for (const auto* file : byDay) {
-        std::set<std::tuple<long long, long long, unsigned, std::uint32_t, std::string>> inThisFile;
+        std::set<std::tuple<long long, long long, unsigned, std::uint32_t>> inThisFile;
         long long lastMs = 0;
         for (const Journal::Record& record : file->second.records) {
             Placed entry;
@@ -88,7 +93,7 @@ std::vector<Placed> PlaceRecords(const std::vector<std::pair<Day, Journal::DayFi
             entry.order = order++;
             entry.record = &record;
             if (record.day && record.millisecondOfDay >= 0) {
-                auto key = std::make_tuple(entry.day.Serial(), entry.ms, record.code, record.value, record.comment);
+                auto key = std::make_tuple(entry.day.Serial(), entry.ms, record.code, record.value);
                 if (seen.count(key) != 0 && inThisFile.count(key) == 0)
                     continue;
                 inThisFile.insert(key);
@@ -97,9 +102,9 @@ std::vector<Placed> PlaceRecords(const std::vector<std::pair<Day, Journal::DayFi
             placed.push_back(entry);
         }
     }
-    std::stable_sort(placed.begin(), placed.end(), [](const Placed& a, const Placed& b) {
-        return std::tie(a.day, a.ms, a.order) < std::tie(b.day, b.ms, b.order);
-    });
+    // By day only: within a day the files' own order stands, also when the clock was set
+    // back in the middle of it.
+    std::stable_sort(placed.begin(), placed.end(), [](const Placed& a, const Placed& b) { return a.day < b.day; });
     return placed;
 }
 
@@ -156,9 +161,12 @@ Report BuildFrom(const std::vector<std::pair<Day, Journal::DayFile>>& files, con
     }
 
     Ledger ledger;
-    // The day of each cassette's last pass in doubt: the notes a count finds to have left
-    // were paid then.
+    // Each cassette's pass in doubt not yet settled: its day (the notes a count finds to
+    // have left were paid then) and the notes asked (no count can find more of them).
     std::array<ReportDay*, 2> doubtDay{};
+    std::array<std::uint64_t, 2> doubtAsked{};
+    std::array<bool, 2> inDoubt{};
+    int lastPendingCassette = -1; // the cassette of the last command sent: a test reject's COUNT names none
     std::size_t next = 0;
     const auto apply = [&](const Placed& entry, ReportDay* day) {
         const Journal::Record& record = *entry.record;
@@ -178,11 +186,15 @@ Report BuildFrom(const std::vector<std::pair<Day, Journal::DayFile>>& files, con
                 totals.paid[c] += record.value;
             break;
         case EventReject:
-            if (money) {
+            if (money)
                 totals.rejected += record.value;
-                if (ledger.rejectBin)
-                    ledger.rejectBin = *ledger.rejectBin + record.value;
-            }
+            // The counter follows the debug mode's rejects too.
+            if (ledger.rejectBin)
+                ledger.rejectBin = static_cast<std::uint32_t>(
+                    std::min<std::uint64_t>(std::uint64_t{*ledger.rejectBin} + record.value, UINT32_MAX));
+            break;
+        case EventPending:
+            lastPendingCassette = c;
             break;
         case EventAbort:
             if (money) {
@@ -200,8 +212,13 @@ Report BuildFrom(const std::vector<std::pair<Day, Journal::DayFile>>& files, con
             if (money) {
                 totals.unknown += record.value;
                 ++totals.unknownRecords;
-                if (c >= 0)
+                if (c >= 0) {
                     doubtDay[c] = day;
+                    doubtAsked[c] += record.value;
+                    inDoubt[c] = true;
+                    // Up to the asked notes may have left: the content is not known until a count.
+                    ledger.count[c].reset();
+                }
             }
             break;
         case EventError:
@@ -213,6 +230,10 @@ Report BuildFrom(const std::vector<std::pair<Day, Journal::DayFile>>& files, con
                 ledger.count[c] = record.value;
             else if (record.unit == Journal::Unit::RejectBin)
                 ledger.rejectBin = record.value;
+            else if (lastPendingCassette >= 0) // a test reject's count: the cassette it was sent for
+                ledger.count[lastPendingCassette] = record.value;
+            else if (options.cassettes == 1)
+                ledger.count[0] = record.value;
             break;
         case EventReconciled: {
             Reconciliation reconciliation;
@@ -225,14 +246,21 @@ Report BuildFrom(const std::vector<std::pair<Day, Journal::DayFile>>& files, con
                 ledger.count[c] = record.value;
                 if (record.expectedHigh)
                     reconciliation.found = static_cast<long long>(*record.expectedHigh) - record.value;
-                if (reconciliation.found && *reconciliation.found > 0) {
-                    // Notes that left in a pass in doubt: paid, on the day of that pass.
+                // Notes that left in a pass in doubt are paid, on the day of that pass, up to
+                // the notes it asked; any other difference is a discrepancy of the counter.
+                const long long found = reconciliation.found.value_or(0);
+                const long long paidInDoubt =
+                    inDoubt[c] ? std::clamp<long long>(found, 0, static_cast<long long>(doubtAsked[c])) : 0;
+                if (paidInDoubt > 0) {
                     ReportDay* paidOn = doubtDay[c] != nullptr ? doubtDay[c] : day;
                     DayTotals& paidTotals = paidOn != nullptr ? paidOn->totals : scratch;
-                    paidTotals.paid[c] += static_cast<std::uint64_t>(*reconciliation.found);
-                    paidTotals.reconciled += *reconciliation.found;
+                    paidTotals.paid[c] += static_cast<std::uint64_t>(paidInDoubt);
+                    paidTotals.reconciled += paidInDoubt;
                 }
+                totals.discrepancy += found - paidInDoubt;
                 doubtDay[c] = nullptr;
+                doubtAsked[c] = 0;
+                inDoubt[c] = false;
             } else if (record.unit == Journal::Unit::RejectBin) {
                 ledger.rejectBin = record.value;
                 if (record.expectedLow)
@@ -306,7 +334,9 @@ Report BuildFrom(const std::vector<std::pair<Day, Journal::DayFile>>& files, con
         const std::uint32_t count = *forecast.count;
         forecast.reserveDay =
             Day::FromSerial(options.to.Serial() + (count > forecast.reserve ? daysUntil(count - forecast.reserve) : 0));
-        forecast.emptyDay = Day::FromSerial(options.to.Serial() + daysUntil(count));
+        // With a reserve the kiosk stops paying from the cassette there: it does not empty.
+        if (forecast.reserve == 0)
+            forecast.emptyDay = Day::FromSerial(options.to.Serial() + daysUntil(count));
     }
     return report;
 }
@@ -319,23 +349,13 @@ Report Build(const std::string& folder, const Options& options)
             files.emplace_back(day, std::move(*file));
     }
 
-    // Earlier files, newest first, until every unit's count is known.
-    std::vector<Day> earlier;
-    std::error_code error;
-    for (const auto& entry : std::filesystem::directory_iterator(folder, error)) {
-        const std::string name = entry.path().filename().string();
-        if (name.size() != 14 || name.substr(10) != ".txt")
-            continue;
-        if (const std::optional<Day> day = Day::Parse(name.substr(0, 10)); day && *day < options.from)
-            earlier.push_back(*day);
-    }
-    std::sort(earlier.rbegin(), earlier.rend());
-    if (earlier.size() > static_cast<std::size_t>(kHistoryFiles))
-        earlier.resize(kHistoryFiles);
+    // Earlier files, newest first, until each cassette's count is known (the reject bin's
+    // too, when it turns up on the way). Day by day, as the journal names them.
     std::array<bool, 3> known{};
-    for (const Day& day : earlier) {
-        if (known[0] && (known[1] || options.cassettes < 2) && known[2])
+    for (int back = 1; back <= kHistoryFiles; ++back) {
+        if (known[0] && (known[1] || options.cassettes < 2))
             break;
+        const Day day = Day::FromSerial(options.from.Serial() - back);
         std::optional<Journal::DayFile> file = Journal::ReadDayFile(folder, day);
         if (!file)
             continue;

@@ -47,6 +47,9 @@ struct DayTotals {
     std::uint64_t unknown = 0;           // notes of passes in doubt (UNKNOWN values)
     unsigned unknownRecords = 0;
     long long reconciled = 0;            // of `paid`, the notes counts found to have left in passes in doubt
+    // What counts found beyond that: the counters' own error (positive: fewer notes than
+    // the counter said; a routine recount outside any doubt is all discrepancy).
+    long long discrepancy = 0;
     unsigned debugRecords = 0;           // records of the debug mode, left out of every total
 };
 
@@ -58,7 +61,8 @@ struct ReportDay {
     std::vector<Reconciliation> reconciliations;
     // Expected content at the end of the day: the last COUNT or RECONCILED of that unit up
     // to then (from earlier days too); the reject bin also adds REJECT notes after its
-    // last count. nullopt when the journal has not said.
+    // last count. nullopt when the journal has not said, and for a cassette with a pass in
+    // doubt until a count settles it.
     std::array<std::optional<std::uint32_t>, 2> count;
     std::optional<std::uint32_t> rejectBin;
     long long runSeconds = 0;                // time between START and STOP (or the day's end, or the last record)
@@ -73,7 +77,7 @@ struct Forecast {
     double notesPerDay = 0;              // average paid over `rateDays`
     int rateDays = 0;
     std::optional<Day> reserveDay;       // nullopt: no use, or no count known
-    std::optional<Day> emptyDay;
+    std::optional<Day> emptyDay;         // nullopt also with a reserve: payouts stop there
 };
 
 struct Options {

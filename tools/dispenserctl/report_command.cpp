@@ -8,6 +8,7 @@
 #include "tools/dispenserctl/file_text.h"
 #include "tools/dispenserctl/report_formats.h"
 
+#include <filesystem>
 #include <fstream>
 
 namespace {
@@ -65,7 +66,7 @@ int RunReport(CommandContext& context, ArgumentReader& arguments)
                       Tone::Bad);
         return ExitFailure;
     }
-    options.cassettes = settings.GetDevice() == "LCDM-1000" ? 1 : 2;
+    options.cassettes = settings.GetModel() == 1 ? 1 : 2;
     for (int c = 0; c < 2; ++c) {
         DispenserControl::Cassette cassette(settings, c + 1);
         options.denomination[c] = cassette.GetDenomination();
@@ -81,6 +82,12 @@ int RunReport(CommandContext& context, ArgumentReader& arguments)
         options.denominationOverridden[1] = true;
     }
 
+    // A folder that is not there is a wrong setting or a typing slip, not a quiet period.
+    std::error_code error;
+    if (folder.find('*') == std::string::npos && !std::filesystem::is_directory(PathOf(folder), error)) {
+        console.Error("dispenserctl: the journal's folder " + folder + " does not exist", Tone::Bad);
+        return ExitFailure;
+    }
     const CashReport::Report report = CashReport::Build(MakePathSpec(folder), options);
     const std::string text = format == "csv"    ? CashReport::RenderCsv(report)
                              : format == "html" ? CashReport::RenderHtml(report)

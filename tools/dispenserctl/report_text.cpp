@@ -78,11 +78,11 @@ std::string ForecastText(const Forecast& f, int number)
     text += FormatText("%u note(s) at the end, %.1f note(s) a day over the last %d day(s)", *f.count, f.notesPerDay,
                        f.rateDays);
     text += f.reserve > 0 ? FormatText(", reserve %u: ", f.reserve) : std::string(", no reserve: ");
-    if (!f.emptyDay)
+    if (!f.reserveDay)
         return text + "nothing paid, no end in sight\n";
     if (f.reserve > 0)
-        text += "reserve reached " + f.reserveDay->Text() + ", ";
-    return text + "empty " + f.emptyDay->Text() + "\n";
+        return text + "reserve reached " + f.reserveDay->Text() + " (payouts from it stop there)\n";
+    return text + "empty " + (f.emptyDay ? f.emptyDay->Text() : f.reserveDay->Text()) + "\n";
 }
 
 } // namespace
@@ -127,6 +127,10 @@ std::string RenderText(const Report& report)
                        static_cast<unsigned long long>(t.failed));
     text += FormatText("Passes in doubt: %u record(s), %llu note(s) asked\n", t.unknownRecords,
                        static_cast<unsigned long long>(t.unknown));
+    if (t.discrepancy != 0)
+        text += FormatText("Counts found the counters off by %lld note(s) outside the passes in doubt (positive: "
+                           "fewer notes than counted)\n",
+                           t.discrepancy);
     if (t.debugRecords != 0)
         text += FormatText("Records of the debug mode, left out of the totals: %u\n", t.debugRecords);
     if (!report.errors.empty()) {
@@ -158,19 +162,20 @@ std::string RenderText(const Report& report)
 std::string RenderCsv(const Report& report)
 {
     std::string csv = "date,paid1,paid2,amount,rejected,aborted,failed,unknown,reconciled,count1,count2,reject_bin,"
-                      "device_errors,run_seconds,journal\n";
+                      "device_errors,run_seconds,journal,discrepancy\n";
     for (const ReportDay& day : report.days) {
         const DayTotals& t = day.totals;
         unsigned errors = 0;
         for (const DeviceError& error : day.errors)
             errors += error.times;
-        csv += FormatText("%s,%llu,%llu,%llu,%llu,%llu,%llu,%llu,%lld,%s,%s,%s,%u,%lld,%d\n", day.day.Text().c_str(),
+        csv += FormatText("%s,%llu,%llu,%llu,%llu,%llu,%llu,%llu,%lld,%s,%s,%s,%u,%lld,%d,%lld\n", day.day.Text().c_str(),
                           static_cast<unsigned long long>(t.paid[0]), static_cast<unsigned long long>(t.paid[1]),
                           static_cast<unsigned long long>(report.Amount(t)),
                           static_cast<unsigned long long>(t.rejected), static_cast<unsigned long long>(t.aborted),
                           static_cast<unsigned long long>(t.failed), static_cast<unsigned long long>(t.unknown),
                           t.reconciled, Optional(day.count[0], "").c_str(), Optional(day.count[1], "").c_str(),
-                          Optional(day.rejectBin, "").c_str(), errors, day.runSeconds, day.hasFile ? 1 : 0);
+                          Optional(day.rejectBin, "").c_str(), errors, day.runSeconds, day.hasFile ? 1 : 0,
+                          t.discrepancy);
     }
     return csv;
 }
