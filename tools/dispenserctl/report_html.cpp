@@ -288,15 +288,15 @@ std::optional<Projection> ProjectionOf(const Report& report, std::size_t c)
     if (report.days.empty() || !forecast.count || !(forecast.notesPerDay > 0))
         return std::nullopt;
     const double start = *forecast.count;
-    const double toEmpty = forecast.emptyDay
-                               ? static_cast<double>(forecast.emptyDay->Serial() - report.days.back().day.Serial())
-                               : start / forecast.notesPerDay;
-    if (!(toEmpty > 0))
+    // Down to the reserve, where payouts from the cassette stop, or else to empty.
+    const double floor = std::min(static_cast<double>(forecast.reserve), start);
+    const double toEnd = (start - floor) / forecast.notesPerDay;
+    if (!(toEnd > 0))
         return std::nullopt;
     const double horizon =
         std::clamp(static_cast<double>(report.days.size()), kShortestHorizon, kLongestHorizon);
-    const double days = std::min(toEmpty, horizon);
-    return Projection{start, days, start * (1 - days / toEmpty)};
+    const double days = std::min(toEnd, horizon);
+    return Projection{start, days, start - days * forecast.notesPerDay};
 }
 
 // ----------------------------------------------------------------------------------------
