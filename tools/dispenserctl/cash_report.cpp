@@ -167,6 +167,15 @@ Report BuildFrom(const std::vector<std::pair<Day, Journal::DayFile>>& files, con
     std::array<std::uint64_t, 2> doubtAsked{};
     std::array<bool, 2> inDoubt{};
     int lastPendingCassette = -1; // the cassette of the last command sent: a test reject's COUNT names none
+    // Each cassette's pass written ahead (PENDING) and not yet closed by its count or an
+    // ending. Still open when a count settles the cassette, the pass was cut off (the
+    // process ended in it): it was in doubt, as one that wrote its UNKNOWN.
+    std::array<std::optional<std::uint64_t>, 2> pendingAsked{};
+    std::array<ReportDay*, 2> pendingDay{};
+    const auto closePending = [&](int c) {
+        if (c >= 0)
+            pendingAsked[c].reset();
+    };
     std::size_t next = 0;
     const auto apply = [&](const Placed& entry, ReportDay* day) {
         const Journal::Record& record = *entry.record;
@@ -184,6 +193,7 @@ Report BuildFrom(const std::vector<std::pair<Day, Journal::DayFile>>& files, con
         case EventDispensed:
             if (money && c >= 0)
                 totals.paid[c] += record.value;
+            closePending(c);
             break;
         case EventReject:
             if (money)
@@ -195,20 +205,27 @@ Report BuildFrom(const std::vector<std::pair<Day, Journal::DayFile>>& files, con
             break;
         case EventPending:
             lastPendingCassette = c;
+            if (c >= 0) {
+                pendingAsked[c] = record.value;
+                pendingDay[c] = day;
+            }
             break;
         case EventAbort:
+            closePending(c);
             if (money) {
                 totals.aborted += record.value;
                 ++totals.abortRecords;
             }
             break;
         case EventFailure:
+            closePending(c);
             if (money) {
                 totals.failed += record.value;
                 ++totals.failureRecords;
             }
             break;
         case EventUnknown:
+            closePending(c);
             if (money) {
                 totals.unknown += record.value;
                 ++totals.unknownRecords;
@@ -226,6 +243,7 @@ Report BuildFrom(const std::vector<std::pair<Day, Journal::DayFile>>& files, con
                 AddError(day->errors, record.value, record.comment);
             break;
         case EventCount:
+            closePending(c >= 0 ? c : lastPendingCassette);
             if (c >= 0)
                 ledger.count[c] = record.value;
             else if (record.unit == Journal::Unit::RejectBin)
@@ -243,6 +261,12 @@ Report BuildFrom(const std::vector<std::pair<Day, Journal::DayFile>>& files, con
             reconciliation.expectedLow = record.expectedLow;
             reconciliation.expectedHigh = record.expectedHigh;
             if (c >= 0) {
+                if (pendingAsked[c]) {
+                    doubtDay[c] = pendingDay[c];
+                    doubtAsked[c] += *pendingAsked[c];
+                    inDoubt[c] = true;
+                    pendingAsked[c].reset();
+                }
                 ledger.count[c] = record.value;
                 if (record.expectedHigh)
                     reconciliation.found = static_cast<long long>(*record.expectedHigh) - record.value;

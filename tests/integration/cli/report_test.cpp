@@ -258,6 +258,31 @@ TEST_F(CashReportTest, DamagedLinesAreSkippedAndNamedWithoutChangingWhatCanBeRea
     EXPECT_EQ(copied.totals.rejected, intact.totals.rejected);
 }
 
+// A process killed in a pass leaves its PENDING record open; the count that settles the
+// marker afterwards finds what the pass paid, up to the notes it asked. A routine recount
+// with no pass open finds a discrepancy, never a payout.
+TEST(CashReportJournal, APassCutOffByTheEndOfTheProcessIsPaidAsTheCountFinds)
+{
+    const std::string text =
+        "2026-03-01 10:00:00.000 INFO  10\tCOUNT\t100\t;количество купюр в кассете #1 установлено вручную: 100 шт.\n"
+        "2026-03-01 10:01:00.000 INFO  16\tPENDING\t5\t;кассета #1: отправляется команда на выдачу 5 шт.\n"
+        "2026-03-01 10:05:00.000 INFO  1\tOPEN\t4\t;журнал открыт (формат сообщений: 4)\n"
+        "2026-03-01 10:06:00.000 INFO  18\tRECONCILED\t97\t;сверка: кассета #1, пересчитано 97 шт., ожидалось от 95 "
+        "до 100 шт.\n"
+        "2026-03-01 11:00:00.000 INFO  18\tRECONCILED\t95\t;сверка: кассета #1, пересчитано 95 шт., ожидалось от 97 "
+        "до 97 шт. (пересчёт вне ожидаемого диапазона, принят пересчёт)\n";
+    CashReport::Options options;
+    options.from = options.to = kDay1;
+    options.denomination = {1000, 500};
+    options.cassettes = 1;
+    const CashReport::Report report =
+        CashReport::BuildFrom({{kDay1, Journal::ParseDayFile(text, "2026-03-01.txt")}}, options);
+    EXPECT_EQ(report.totals.paid[0], 3u) << "the cut-off pass paid what the count found missing";
+    EXPECT_EQ(report.totals.reconciled, 3);
+    EXPECT_EQ(report.totals.discrepancy, 2) << "the later recount outside any doubt";
+    EXPECT_EQ(report.days[0].count[0], 95u);
+}
+
 // The tool's report, parsed back: one row a day with the agreed columns first.
 TEST_F(CashReportTest, TheToolsCsvAndHtmlSayWhatTheReportSays)
 {
