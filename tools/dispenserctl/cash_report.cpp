@@ -4,9 +4,9 @@
 
 #include <algorithm>
 #include <climits>
+#include <cmath>
 #include <cstdint>
 #include <cstdio>
-#include <cmath>
 #include <map>
 #include <set>
 #include <tuple>
