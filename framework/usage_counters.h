@@ -8,7 +8,7 @@
 struct UsageCounts {
     std::uint64_t settingsReads = 0; // values read from the settings store
     std::uint64_t logLines = 0;      // lines written to the trace log or the journal
-    std::uint64_t lineBytes = 0;     // bytes written to and read from the device's line
+    std::uint64_t lineBytes = 0;     // bytes on the device's line that an exchange waits for
 };
 
 UsageCounts CurrentUsage();

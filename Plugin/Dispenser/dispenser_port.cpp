@@ -220,11 +220,14 @@ std::unique_ptr<SerialPort> DispenserPort::OpenConfiguredLine(const RegKey& key,
     return line;
 }
 
-void DispenserPort::WriteBytes(SerialPort& line, const std::vector<std::uint8_t>& bytes)
+void DispenserPort::WriteBytes(SerialPort& line, const std::vector<std::uint8_t>& bytes, bool endsExchange)
 {
     Trace(AppLog::Trace, "DispenserPort: вывод: %s", Dump(bytes.data(), bytes.size()).c_str());
     // A write that does not reach the device shows up as a missing answer.
-    CountLineBytes(line.Write(bytes.data(), bytes.size()));
+    const std::size_t written = line.Write(bytes.data(), bytes.size());
+    // The line time an exchange waits for: not the acknowledgement that ends it.
+    if (!endsExchange)
+        CountLineBytes(written);
 }
 
 bool DispenserPort::Exchange(const MTSys::Event& abortEvent, const std::vector<std::uint8_t>& command,
@@ -372,7 +375,7 @@ bool DispenserPort::ReceiveResponse(SerialPort& line, const RegKey& key, const M
             // The answer stands whether or not the acknowledgement reaches the device: a
             // note-moving command has done its work by now.
             try {
-                WriteBytes(line, {kAck});
+                WriteBytes(line, {kAck}, true);
             } catch (const OrvaneException& error) {
                 Trace(AppLog::Warning, "DispenserPort: положительное подтверждение не отправлено: %s",
                       error.Reason().c_str());

@@ -87,7 +87,8 @@ private:
                          bool finishOnceAcknowledged, std::uint8_t commandCode, std::vector<std::uint8_t>& response);
     std::uint32_t ResponseTimeout(const RegKey& key);
     void Trace(int category, const char* format, ...) ORVANE_PRINTF(3, 4);
-    void WriteBytes(SerialPort& line, const std::vector<std::uint8_t>& bytes);
+    // `endsExchange`: the acknowledgement after which the exchange is over.
+    void WriteBytes(SerialPort& line, const std::vector<std::uint8_t>& bytes, bool endsExchange = false);
 
     std::vector<std::string>* errors_;
     const DispenserControl::Settings* settings_;
