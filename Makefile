@@ -53,7 +53,7 @@ FUZZ_SECONDS ?= 15
 fuzz: build-linux-fuzz
 	scripts/run-fuzzers.sh $(FUZZ_SECONDS)
 
-bench: build-linux-bench build-win64
+bench: build-linux-bench build-win64 build-linux
 	scripts/run-bench.sh
 
 demo: build dist
