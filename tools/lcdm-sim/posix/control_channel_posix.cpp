@@ -162,12 +162,8 @@ ControlChannel::ControlChannel(const std::string& address, Handler handler)
 {
 }
 
-ControlChannel::~ControlChannel()
-{
-    impl_->thread.request_stop();
-    if (impl_->thread.joinable())
-        impl_->thread.join();
-}
+// The thread, the Impl's last member, is stopped and joined first.
+ControlChannel::~ControlChannel() = default;
 
 const std::string& ControlChannel::Address() const noexcept
 {
