@@ -8,7 +8,9 @@
 // one of the session on the port LCDM_SIM_PORT (under wine: scripts/with-simulator.sh with
 // LCDM_SIM_PACE_BAUD=9600).
 //   operation_bench [--rounds N]
+#include "MTSys/mtsys.h"
 #include "Plugin/Dispenser/dispenser_log.h"
+#include "Plugin/Dispenser/dispenser_port.h"
 #include "Plugin/Dispenser/scenario.h"
 #include "Plugin/Dispenser/serial_port.h"
 #include "Plugin/Dispenser/settings.h"
@@ -21,11 +23,12 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <optional>
 #include <cstring>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -49,6 +52,9 @@ Figures Measure(int rounds, const std::function<bool()>& operation, int& failure
 {
     Figures figures;
     for (int i = 0; i < rounds; ++i) {
+        // The line is quiet before each operation: the acknowledgement that ended the one
+        // before has left it (an operation the kiosk starts does not queue behind another).
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
         const UsageCounts before = CurrentUsage();
         const Clock::time_point start = Clock::now();
         failures += operation() ? 0 : 1;
@@ -146,8 +152,33 @@ int main(int argc, char** argv)
     const double readUs = 1000 * Milliseconds(Clock::now() - readStart) / (100.0 * rounds);
     if (characters != portName.size() * 100 * static_cast<std::size_t>(rounds))
         ++failures;
-    std::printf("Operation: of which the port opened, configured and closed: %.3f ms; a settings read: %.1f us\n",
-                portMs, readUs);
+    // An abort check, as the exchange makes before and while it waits.
+    const MTSys::Event abort;
+    const Clock::time_point checkStart = Clock::now();
+    int signalled = 0;
+    for (int i = 0; i < 100 * rounds; ++i)
+        signalled += abort.IsSignalled() ? 1 : 0;
+    const double checkUs = 1000 * Milliseconds(Clock::now() - checkStart) / (100.0 * rounds);
+    if (signalled != 0)
+        ++failures;
+    // The status exchange alone, with the same trace log but none of the operation's threads.
+    DispenserControl::Settings settings(false);
+    DispenserPort port(&DispenserLogHandler::Instance()->TraceLog(), &errors, &settings);
+    std::vector<std::uint8_t> response(4);
+    const Figures exchange = Measure(
+        rounds, [&] { return port.Exchange(abort, {0x46}, response); }, failures);
+    // A thread started and waited for, as each operation and each device request has its own.
+    const Clock::time_point threadStart = Clock::now();
+    for (int i = 0; i < rounds; ++i) {
+        MTSys::Thread thread;
+        thread.Start([](void*) -> unsigned { return 0; }, nullptr);
+        thread.Wait(MTSys::kInfinite);
+    }
+    const double threadMs = Milliseconds(Clock::now() - threadStart) / rounds;
+    std::printf("Operation: of which the port opened, configured and closed: %.3f ms; a settings read: %.1f us; "
+                "an abort check: %.1f us; a thread started and ended: %.3f ms\n",
+                portMs, readUs, checkUs, threadMs);
+    Print("status exchange alone", exchange, "");
     Print("one-note payout", one, "");
     Print("60-note payout", sixty, "");
     DispenserLogHandler::Release();
