@@ -25,6 +25,7 @@ std::optional<std::uint8_t> DeviceLink::NextByte(Deadline deadline)
         if (got == 0)
             return std::nullopt;
         input_.insert(input_.end(), buffer.begin(), buffer.begin() + static_cast<std::ptrdiff_t>(got));
+        readAt_ = std::chrono::system_clock::now();
     }
     const std::uint8_t byte = input_.front();
     input_.pop_front();
@@ -35,15 +36,16 @@ void DeviceLink::FlushNoise()
 {
     if (noise_.empty())
         return;
-    device_.Record(Direction::In, RecordKind::Noise, noise_);
+    device_.Record(Direction::In, RecordKind::Noise, noise_, readAt_);
     noise_.clear();
 }
 
 void DeviceLink::Send(RecordKind kind, const Bytes& bytes)
 {
     // Recorded first: whatever the host has received is in the ground truth already.
-    device_.Record(Direction::Out, kind, bytes);
+    const std::size_t place = device_.Record(Direction::Out, kind, bytes);
     io_.Write(bytes);
+    device_.StampLineTime(place, std::chrono::system_clock::now());
 }
 
 CommandFrame DeviceLink::ReceiveFrame()
@@ -52,6 +54,8 @@ CommandFrame DeviceLink::ReceiveFrame()
         const auto byte = NextByte(std::nullopt);
         if (!byte)
             continue;
+        if (!parser_.InFrame())
+            frameReadAt_ = readAt_;
         auto frame = parser_.Push(*byte);
         const Bytes discarded = parser_.TakeDiscarded();
         noise_.insert(noise_.end(), discarded.begin(), discarded.end());
@@ -64,7 +68,7 @@ CommandFrame DeviceLink::ReceiveFrame()
 
 void DeviceLink::Serve(const CommandFrame& frame)
 {
-    device_.Record(Direction::In, frame.valid ? RecordKind::Command : RecordKind::BadFrame, frame.raw);
+    device_.Record(Direction::In, frame.valid ? RecordKind::Command : RecordKind::BadFrame, frame.raw, frameReadAt_);
     if (!frame.valid) {
         Send(RecordKind::Nak, {wire::kNak});
         return;
@@ -120,11 +124,11 @@ DeviceLink::HostReply DeviceLink::AwaitHostReply()
         switch (*byte) {
         case wire::kAck:
             FlushNoise();
-            device_.Record(Direction::In, RecordKind::Ack, {*byte});
+            device_.Record(Direction::In, RecordKind::Ack, {*byte}, readAt_);
             return HostReply::Ack;
         case wire::kNak:
             FlushNoise();
-            device_.Record(Direction::In, RecordKind::Nak, {*byte});
+            device_.Record(Direction::In, RecordKind::Nak, {*byte}, readAt_);
             return HostReply::Nak;
         case wire::kEot:
             // The host has moved on to its next command: this one is over.

@@ -47,6 +47,9 @@ private:
     CommandFrameParser parser_;
     std::deque<std::uint8_t> input_; // read from the line, not yet looked at
     Bytes noise_;                    // unexpected bytes not yet recorded
+    // When the bytes in `input_` were read, and when the frame being parsed began.
+    std::chrono::system_clock::time_point readAt_{};
+    std::chrono::system_clock::time_point frameReadAt_{};
 };
 
 } // namespace lcdm

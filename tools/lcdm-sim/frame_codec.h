@@ -50,6 +50,9 @@ public:
     // The bytes discarded since the last call, in arrival order.
     Bytes TakeDiscarded();
 
+    // Whether a frame has begun (its EOT seen) and is not complete yet.
+    bool InFrame() const { return inFrame_; }
+
 private:
     CommandFrame Finish();
 

@@ -102,7 +102,11 @@ std::string SummaryJson(const GroundTruth& truth)
 std::string FrameRecordJson(const FrameRecord& record)
 {
     return "{\"dir\":\"" + DirectionName(record.direction) + "\",\"kind\":\"" + KindName(record.kind) +
-           "\",\"ms\":" + std::to_string(record.at.count()) + ",\"hex\":\"" + HexBytes(record.bytes) + "\"}";
+           "\",\"ms\":" + std::to_string(record.at.count()) + ",\"hex\":\"" + HexBytes(record.bytes) +
+           "\",\"line_us\":" +
+           std::to_string(
+               std::chrono::duration_cast<std::chrono::microseconds>(record.lineAt.time_since_epoch()).count()) +
+           "}";
 }
 
 std::string FramesJson(const GroundTruth& truth)

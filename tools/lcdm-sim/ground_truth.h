@@ -30,6 +30,10 @@ struct FrameRecord {
     RecordKind kind{};
     Bytes bytes;
     std::chrono::milliseconds at{}; // since the simulator started
+    // When the bytes were on the line, on the system clock (which other programs on the
+    // machine share): bytes from the host when the first of them was read, the device's
+    // own when the last of them was whole at the host's end. Zero when not known.
+    std::chrono::system_clock::time_point lineAt{};
 };
 
 struct GroundTruth {
@@ -52,9 +56,10 @@ std::string KindName(RecordKind kind);          // "command", "bad-frame", "resp
 // One line each, no line break:
 // {"model":"LCDM-2000","cassette1":88,...,"commands":1,"frames_in":1,"frames_out":1}
 std::string SummaryJson(const GroundTruth& truth);
-// {"frames":[{"dir":"in","kind":"command","ms":3,"hex":"04 50 02 47 03 12"},...]}
+// {"frames":[{"dir":"in","kind":"command","ms":3,"hex":"04 50 02 47 03 12","line_us":N},...]}
 std::string FramesJson(const GroundTruth& truth);
-// {"dir":"in","kind":"command","ms":3,"hex":"04 50 02 47 03 12"}
+// {"dir":"in","kind":"command","ms":3,"hex":"04 50 02 47 03 12","line_us":1796790706758712}
+// line_us: `lineAt` in microseconds since 1970 (0: not known).
 std::string FrameRecordJson(const FrameRecord& record);
 
 // JSON lines: the summary, then one line per frame record. Raises std::system_error.

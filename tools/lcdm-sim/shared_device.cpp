@@ -6,16 +6,25 @@ namespace lcdm {
 
 SharedDevice::SharedDevice(const DeviceConfig& config) : model_(config) {}
 
-void SharedDevice::Record(Direction direction, RecordKind kind, const Bytes& bytes)
+std::size_t SharedDevice::Record(Direction direction, RecordKind kind, const Bytes& bytes,
+                                 std::chrono::system_clock::time_point lineAt)
 {
     const auto at = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start_);
     std::lock_guard lock(mutex_);
-    frames_.push_back({direction, kind, bytes, at});
+    frames_.push_back({direction, kind, bytes, at, lineAt});
     if (kind == RecordKind::Command || kind == RecordKind::BadFrame)
         ++framesIn_;
     else if (kind == RecordKind::Response)
         ++framesOut_;
     changed_.notify_all();
+    return frames_.size() - 1;
+}
+
+void SharedDevice::StampLineTime(std::size_t place, std::chrono::system_clock::time_point lineAt)
+{
+    std::lock_guard lock(mutex_);
+    if (place < frames_.size())
+        frames_[place].lineAt = lineAt;
 }
 
 AckDecision SharedDevice::TakeAcknowledgement()

@@ -23,7 +23,11 @@ public:
     explicit SharedDevice(const DeviceConfig& config); // std::invalid_argument for a bad config
 
     // ---- Used by the link thread.
-    void Record(Direction direction, RecordKind kind, const Bytes& bytes);
+    // Returns the record's place, for StampLineTime.
+    std::size_t Record(Direction direction, RecordKind kind, const Bytes& bytes,
+                       std::chrono::system_clock::time_point lineAt = {});
+    // Sets the line time of the record at `place` (nothing when a reset has dropped it).
+    void StampLineTime(std::size_t place, std::chrono::system_clock::time_point lineAt);
     AckDecision TakeAcknowledgement();
 
     // A command's run is identified by the value BeginCommand returns; a reset in between

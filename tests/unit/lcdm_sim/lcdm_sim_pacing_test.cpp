@@ -73,4 +73,31 @@ TEST_F(LcdmSimTest, PacedBytesKeepTheLinesTimeAgainstTheClock)
                   << std::chrono::duration_cast<std::chrono::microseconds>(worst).count() << " us\n";
 }
 
+// Each record says when its bytes were on the line, on the clock other programs share:
+// the command when it was read, each answer when its last byte was whole at the host's
+// end, in the order and at least the line time apart.
+TEST_F(LcdmSimTest, RecordsSayWhenTheirBytesWereOnTheLine)
+{
+    lcdm::SimulatorOptions options = Options();
+    options.paceBaud = 9600;
+    Start(options);
+    const auto before = std::chrono::system_clock::now();
+    Exchange(kStatus, 4);
+    WaitForHostAcks(1);
+    const auto after = std::chrono::system_clock::now();
+    const std::vector<lcdm::FrameRecord> frames = sim_->Truth().frames;
+    ASSERT_EQ(frames.size(), 4u); // command, ACK, response, the host's ACK
+    for (const lcdm::FrameRecord& record : frames) {
+        EXPECT_GE(record.lineAt, before) << lcdm::KindName(record.kind);
+        EXPECT_LE(record.lineAt, after) << lcdm::KindName(record.kind);
+    }
+    // The command's 6 bytes and the ACK; then the response's 10.
+    EXPECT_GE(frames[1].lineAt - frames[0].lineAt, kByteTime * 7);
+    EXPECT_GE(frames[2].lineAt - frames[1].lineAt, kByteTime * 10);
+    EXPECT_GT(frames[3].lineAt, frames[2].lineAt);
+    EXPECT_NE(lcdm::FrameRecordJson(frames[2]).find(",\"line_us\":" + std::to_string(
+                  std::chrono::duration_cast<std::chrono::microseconds>(frames[2].lineAt.time_since_epoch()).count())),
+              std::string::npos);
+}
+
 } // namespace
