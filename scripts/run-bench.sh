@@ -14,3 +14,7 @@ LCDM_SIM_PACE_BAUD=9600 "$root/scripts/wine-session.sh" "$root/scripts/with-simu
   for bench in "$0"/build/win64/bin/*_bench.exe; do
     /usr/lib/wine/wine64 "$bench" | tr -d "\r"
   done' "$root"
+
+# A payout as the kiosk sees it, with the operator dialog shown.
+LCDM_SIM_PACE_BAUD=9600 "$root/scripts/wine-session.sh" "$root/scripts/with-simulator.sh" \
+  "$root/scripts/kiosk-event-bench.sh" 5

@@ -85,8 +85,10 @@ TEST(CommandLineTest, SettingsHoldForTheRunAndCommandsKeepTheirOrder)
     const Invocation invocation =
         ParseCommandLine({"--set", "Dispenser.Dispense=3700", "--install", "--event", "Dispenser.Calculate",
                           "--root", "Z:\\kiosk", "--late-bound", "--dump", "--device-state", "Dispenser=1",
-                          "--app-name", "Киоск", "--app-build", "4294967295", "--dump", "Dispenser.", "--prepare"});
+                          "--app-name", "Киоск", "--app-build", "4294967295", "--dump", "Dispenser.", "--prepare",
+                          "--timing", "Z:\\t.txt"});
     EXPECT_FALSE(invocation.help);
+    EXPECT_EQ(invocation.settings.timingPath, "Z:\\t.txt");
     EXPECT_TRUE(invocation.settings.install);
     EXPECT_EQ(invocation.settings.rootPath, "Z:\\kiosk");
     EXPECT_EQ(invocation.settings.pluginPath, "");

@@ -96,6 +96,9 @@ private:
         case OptionId::RefuseTerminalExtenders:
             settings.refuseTerminalExtenders = true;
             break;
+        case OptionId::Timing:
+            settings.timingPath = text;
+            break;
         case OptionId::Script:
             RunScript(text, scriptFolder);
             break;

@@ -46,6 +46,7 @@ struct HostSettings {
     std::optional<std::string> rootPath; // --root: written before anything else
     bool install = false;                // --install: the installer entry runs first
     bool refuseTerminalExtenders = false; // the terminal's AddExtender fails
+    std::string timingPath;               // --timing: a line per event, its call's and return's times
     ApplicationInfo application;
 };
 

@@ -21,6 +21,9 @@ constexpr std::array kOptions = {
                "the application's build number (default 1200)"},
     OptionEntry{OptionId::RefuseTerminalExtenders, "refuse-terminal-extenders", ArgumentUse::None, "",
                "the terminal refuses AddExtender (E_FAIL), as a host that cannot take them"},
+    OptionEntry{OptionId::Timing, "timing", ArgumentUse::Required, "FILE",
+               "append a line per --event to FILE: its name and the system clock at its call and its "
+               "return (microseconds since 1970)"},
     OptionEntry{OptionId::Script, "script", ArgumentUse::Required, "FILE",
                "the commands of FILE, one per line, in place"},
     OptionEntry{OptionId::Start, "start", ArgumentUse::None, "",
@@ -63,8 +66,9 @@ constexpr std::string_view kHelpHead =
 
 constexpr std::string_view kHelpTail =
     "\n"
-    "Settings (--plugin, --install, --root, --app-*, --refuse-terminal-extenders) hold\n"
-    "for the whole run; --root and --install are carried out before the first command.\n"
+    "Settings (--plugin, --install, --root, --app-*, --refuse-terminal-extenders,\n"
+    "--timing) hold for the whole run; --root and --install are carried out before the\n"
+    "first command.\n"
     "The other commands run in the order given. The plug-in object is created and\n"
     "started (Init) before the first command that calls the plug-in (--start, --prepare,\n"
     "--event, --terminal-event, --device-state), with the binding in force at that point.\n"

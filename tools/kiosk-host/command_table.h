@@ -15,6 +15,7 @@ enum class OptionId {
     AppVersion,
     AppBuild,
     RefuseTerminalExtenders,
+    Timing,
     Script,
     // Commands, carried out in order.
     Start,

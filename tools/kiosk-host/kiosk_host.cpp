@@ -3,6 +3,7 @@
 #include "framework/win32/wide_text.h"
 #include "tools/kiosk-host/com_text.h"
 #include "tools/kiosk-host/control_application.h"
+#include "tools/kiosk-host/event_timing.h"
 #include "tools/kiosk-host/host_error.h"
 #include "tools/kiosk-host/host_registry.h"
 #include "tools/kiosk-host/plugin_calls.h"
@@ -144,11 +145,15 @@ void KioskHost::Execute(const Command& command)
         for (const HostSession::Extender& extender : session_->Extenders())
             caller_->Call(PrepareSessionCall(extender.Get(), nullObjects_ ? nullptr : session_.Get()));
         break;
-    case CommandKind::Event:
+    case CommandKind::Event: {
         EnsureStarted();
+        const std::int64_t called = SystemClockMicroseconds();
         for (const HostSession::Extender& extender : session_->Extenders())
             caller_->Call(SessionEventCall(extender.Get(), nullObjects_ ? nullptr : session_.Get(), command.name));
+        if (!settings_.timingPath.empty())
+            AppendEventTiming(settings_.timingPath, command.name, called, SystemClockMicroseconds());
         break;
+    }
     case CommandKind::TerminalEvent:
         EnsureStarted();
         for (const HostTerminal::Extender& extender : terminal_->Extenders())
