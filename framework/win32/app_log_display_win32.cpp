@@ -30,8 +30,12 @@ COLORREF CategoryColour(int category)
 // Russian survives on any system code page.
 void DeliverLogEntries(WindowHandle window, const std::vector<AppLogEntry>& entries)
 {
-    // The control is drawn once for the whole batch, not once for each line and its colour.
-    SendMessageW(window, WM_SETREDRAW, FALSE, 0);
+    // A control on screen is drawn once for the whole batch, not once for each line and its
+    // colour. One not on screen draws nothing anyway, and is left alone: turning its drawing
+    // back on would show it.
+    const bool onScreen = IsWindowVisible(window) != FALSE;
+    if (onScreen)
+        SendMessageW(window, WM_SETREDRAW, FALSE, 0);
     for (const AppLogEntry& entry : entries) {
         GETTEXTLENGTHEX length{GTL_NUMCHARS | GTL_PRECISE, 1200};
         const auto end = static_cast<LONG>(SendMessageW(window, EM_GETTEXTLENGTHEX, reinterpret_cast<WPARAM>(&length), 0));
@@ -48,7 +52,9 @@ void DeliverLogEntries(WindowHandle window, const std::vector<AppLogEntry>& entr
         SETTEXTEX setText{ST_SELECTION, 1200};
         SendMessageW(window, EM_SETTEXTEX, reinterpret_cast<WPARAM>(&setText), reinterpret_cast<LPARAM>(text.c_str()));
     }
-    SendMessageW(window, WM_SETREDRAW, TRUE, 0);
-    InvalidateRect(window, nullptr, TRUE);
+    if (onScreen) {
+        SendMessageW(window, WM_SETREDRAW, TRUE, 0);
+        InvalidateRect(window, nullptr, TRUE);
+    }
     SendMessageW(window, EM_SCROLLCARET, 0, 0);
 }

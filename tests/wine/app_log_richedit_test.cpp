@@ -20,7 +20,7 @@ public:
     RichEditWindow()
     {
         library_ = LoadLibraryW(L"riched32.dll");
-        window_ = CreateWindowExW(0, L"RICHEDIT", L"", WS_POPUP | ES_MULTILINE | ES_READONLY, 0, 0, 600, 400, nullptr,
+        window_ = CreateWindowExW(0, L"RICHEDIT", L"", WS_POPUP | WS_VSCROLL | ES_MULTILINE | ES_AUTOVSCROLL | ES_READONLY, 0, 0, 600, 400, nullptr,
                                   nullptr, GetModuleHandleW(nullptr), nullptr);
     }
     ~RichEditWindow()
@@ -88,6 +88,35 @@ TEST(AppLogRichEdit, RecordsArriveLiveWithRussianIntact)
     log.Write(AppLog::Info, "после отключения");
     EXPECT_EQ(PumpNotifications(log, edit.Handle(), notification), 0);
     EXPECT_EQ(edit.Text().find("после"), std::string::npos);
+}
+
+// A batch of records neither shows a control that is not on screen nor leaves one that is
+// hidden or undrawn; the last record is scrolled into view.
+TEST(AppLogRichEdit, ABatchLeavesTheControlAsShownAsItWasWithTheLastLineInView)
+{
+    for (const bool shown : {false, true}) {
+        RichEditWindow edit;
+        ASSERT_NE(edit.Handle(), nullptr) << "no RICHEDIT window class";
+        if (shown)
+            ShowWindow(edit.Handle(), SW_SHOWNA);
+        const unsigned notification = RegisterWindowMessageName("OrvaneAppLog");
+        AppLog log;
+        log.SetClientWindow(edit.Handle(), notification);
+        for (int i = 1; i <= 200; ++i)
+            log.Write(i % 2 == 0 ? AppLog::Error : AppLog::Info, "запись %d", i);
+        EXPECT_EQ(PumpNotifications(log, edit.Handle(), notification), 1);
+        EXPECT_EQ(IsWindowVisible(edit.Handle()) != FALSE, shown) << "shown: " << shown;
+        EXPECT_NE(edit.Text().find("запись 200\r\n"), std::string::npos);
+        if (shown) {
+            // Far more lines than the window holds: the view has followed them down.
+            EXPECT_GT(SendMessageW(edit.Handle(), EM_GETFIRSTVISIBLELINE, 0, 0), 100);
+            // Drawing is on again: a region made invalid is painted, and so validated.
+            InvalidateRect(edit.Handle(), nullptr, FALSE);
+            UpdateWindow(edit.Handle());
+            RECT dirty{};
+            EXPECT_FALSE(GetUpdateRect(edit.Handle(), &dirty, FALSE)) << "the control no longer draws";
+        }
+    }
 }
 
 } // namespace
