@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <thread>
 
 namespace lcdm {
 
@@ -57,8 +58,13 @@ void PtyLine::Pause(std::chrono::milliseconds time)
 
 void PtyLine::WaitUntil(Clock::time_point when)
 {
-    if (WaitForFd(-1, 0, stop_, when) == WaitResult::Stopped)
+    // The kernel's timer wakes a sleeper up to a tenth of a millisecond late: the last
+    // stretch is waited out by yielding, so that a byte leaves at its time.
+    constexpr auto kYieldedStretch = std::chrono::microseconds(200);
+    if (WaitForFd(-1, 0, stop_, when - kYieldedStretch) == WaitResult::Stopped)
         throw LinkStopped();
+    while (Clock::now() < when)
+        std::this_thread::yield();
 }
 
 void PtyLine::WriteAll(const std::uint8_t* data, std::size_t size)
