@@ -10,7 +10,11 @@ done
 
 echo "== Windows x86_64 under wine64 (build/win64)"
 # The operation benchmark talks to the session's simulator on COM1, pacing at 9600 Bd.
+# A fresh prefix starts its services with the first program and goes on starting them
+# for a few seconds: the figures are taken once it has settled.
 LCDM_SIM_PACE_BAUD=9600 "$root/scripts/wine-session.sh" "$root/scripts/with-simulator.sh" bash -c '
+  /usr/lib/wine/wine64 cmd /c exit
+  sleep 3
   for bench in "$0"/build/win64/bin/*_bench.exe; do
     /usr/lib/wine/wine64 "$bench" | tr -d "\r"
   done' "$root"
