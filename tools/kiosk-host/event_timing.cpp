@@ -8,10 +8,26 @@
 #include <filesystem>
 #include <fstream>
 
+namespace {
+
+using SystemTimeFunction = VOID(WINAPI*)(LPFILETIME);
+
+// The precise clock where the system has one (Windows 8 on), else the one of every
+// version: the program still starts on Windows 7.
+SystemTimeFunction SystemTimeSource()
+{
+    const FARPROC precise = GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "GetSystemTimePreciseAsFileTime");
+    return precise != nullptr ? reinterpret_cast<SystemTimeFunction>(reinterpret_cast<void*>(precise))
+                              : &GetSystemTimeAsFileTime;
+}
+
+} // namespace
+
 std::int64_t SystemClockMicroseconds()
 {
+    static const SystemTimeFunction source = SystemTimeSource();
     FILETIME now{};
-    GetSystemTimePreciseAsFileTime(&now);
+    source(&now);
     const std::int64_t ticks =
         static_cast<std::int64_t>((static_cast<std::uint64_t>(now.dwHighDateTime) << 32) | now.dwLowDateTime);
     // FILETIME counts 100 ns from 1601.
