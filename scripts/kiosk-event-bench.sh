@@ -15,11 +15,15 @@ host="$root/build/win64/bin/kiosk-host.exe"
 wine=/usr/lib/wine/wine64
 source "$root/scripts/wine-helpers.bash"
 rounds=${1:-5}
+if ! [ "$rounds" -ge 1 ] 2>/dev/null; then
+  echo "kiosk-event-bench: ROUNDS is a number from 1 up, not '$rounds'" >&2
+  exit 2
+fi
 : "${LCDM_SIM_CONTROL:?run inside scripts/with-simulator.sh}"
 
 work=$(mktemp -d)
 keep() {
-  [ -z "${KIOSK_BENCH_KEEP:-}" ] || cp -r "$work/." "$KIOSK_BENCH_KEEP"
+  [ -z "${KIOSK_BENCH_KEEP:-}" ] || cp -r "$work/." "$KIOSK_BENCH_KEEP" || true
   rm -rf "$work"
 }
 trap keep EXIT
@@ -87,4 +91,4 @@ awk -v goal=50 '
              n, sumFirst[n] / measured[n], worstFirst[n], goal, sumLast[n] / measured[n], worstLast[n], goal,
              took[n] / rounds[n], commands[n] / rounds[n], rounds[n]
     }
-  }' "$work/timing.txt" "$work/line.txt"
+  }' <(tr -d '\r' <"$work/timing.txt") "$work/line.txt"

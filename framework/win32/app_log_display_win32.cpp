@@ -52,9 +52,10 @@ void DeliverLogEntries(WindowHandle window, const std::vector<AppLogEntry>& entr
         SETTEXTEX setText{ST_SELECTION, 1200};
         SendMessageW(window, EM_SETTEXTEX, reinterpret_cast<WPARAM>(&setText), reinterpret_cast<LPARAM>(text.c_str()));
     }
+    SendMessageW(window, EM_SCROLLCARET, 0, 0);
     if (onScreen) {
         SendMessageW(window, WM_SETREDRAW, TRUE, 0);
-        InvalidateRect(window, nullptr, TRUE);
+        // The scroll bars too: the batch has moved them.
+        RedrawWindow(window, nullptr, nullptr, RDW_ERASE | RDW_FRAME | RDW_INVALIDATE | RDW_ALLCHILDREN);
     }
-    SendMessageW(window, EM_SCROLLCARET, 0, 0);
 }

@@ -90,8 +90,8 @@ TEST(AppLogRichEdit, RecordsArriveLiveWithRussianIntact)
     EXPECT_EQ(edit.Text().find("после"), std::string::npos);
 }
 
-// A batch of records neither shows a control that is not on screen nor leaves one that is
-// hidden or undrawn; the last record is scrolled into view.
+// A batch of records neither shows a control that is not on screen nor leaves one hidden
+// (drawing left off hides it); the last record is scrolled into view.
 TEST(AppLogRichEdit, ABatchLeavesTheControlAsShownAsItWasWithTheLastLineInView)
 {
     for (const bool shown : {false, true}) {
@@ -110,11 +110,6 @@ TEST(AppLogRichEdit, ABatchLeavesTheControlAsShownAsItWasWithTheLastLineInView)
         if (shown) {
             // Far more lines than the window holds: the view has followed them down.
             EXPECT_GT(SendMessageW(edit.Handle(), EM_GETFIRSTVISIBLELINE, 0, 0), 100);
-            // Drawing is on again: a region made invalid is painted, and so validated.
-            InvalidateRect(edit.Handle(), nullptr, FALSE);
-            UpdateWindow(edit.Handle());
-            RECT dirty{};
-            EXPECT_FALSE(GetUpdateRect(edit.Handle(), &dirty, FALSE)) << "the control no longer draws";
         }
     }
 }

@@ -3,10 +3,16 @@
 // before anything runs).
 #include "tests/support/temp_folder.h"
 #include "tools/kiosk-host/command_line.h"
+#include "tools/kiosk-host/event_timing.h"
 #include "tools/kiosk-host/variable_store.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
 
 namespace {
 
@@ -209,6 +215,29 @@ TEST_F(ScriptTest, AScriptThatNamesItselfIsRefused)
 {
     const std::string script = Write("self.script", "event Again\nscript self.script\n");
     EXPECT_THAT(UsageErrorOf({"--script", script}), HasSubstr("a script that names itself"));
+}
+
+// The kiosk's event times are set against the simulated device's, which reads the system
+// clock as a POSIX program: the two must be one clock, in microseconds since 1970.
+TEST(EventTimingTest, TimesAreTheSystemClocksAndEachEventIsOneLine)
+{
+    const long long reference = std::chrono::duration_cast<std::chrono::microseconds>(
+                                    std::chrono::system_clock::now().time_since_epoch())
+                                    .count();
+    const std::int64_t now = SystemClockMicroseconds();
+    EXPECT_LT(std::llabs(now - reference), 1'000'000LL) << now << " against " << reference;
+
+    TempFolder folder;
+    const std::string path = folder.File("timing.txt");
+    AppendEventTiming(path, "Dispenser.Calculate", now, now + 2);
+    AppendEventTiming(path, "Dispenser.Dispense", now + 3, now + 90'000);
+    std::ifstream file(path, std::ios::binary);
+    std::ostringstream text;
+    text << file.rdbuf();
+    // A text file of Windows: its lines end in CR LF.
+    EXPECT_EQ(text.str(), "Dispenser.Calculate " + std::to_string(now) + " " + std::to_string(now + 2) +
+                              "\r\nDispenser.Dispense " + std::to_string(now + 3) + " " +
+                              std::to_string(now + 90'000) + "\r\n");
 }
 
 } // namespace

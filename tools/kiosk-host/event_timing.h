@@ -8,7 +8,7 @@
 // The system clock: microseconds since 1970, to the clock's own precision.
 std::int64_t SystemClockMicroseconds();
 
-// Appends "NAME CALLED RETURNED" (microseconds since 1970) to the file; HostError when it
-// cannot be written.
+// Appends the line "NAME CALLED RETURNED" (microseconds since 1970; a text line of Windows,
+// ending in CR LF) to the file; HostError when it cannot be written.
 void AppendEventTiming(const std::string& path, const std::string& event, std::int64_t called,
                        std::int64_t returned);

@@ -36,8 +36,17 @@ void DeviceLink::FlushNoise()
 {
     if (noise_.empty())
         return;
-    device_.Record(Direction::In, RecordKind::Noise, noise_, readAt_);
+    device_.Record(Direction::In, RecordKind::Noise, noise_, noiseReadAt_);
     noise_.clear();
+}
+
+void DeviceLink::AddNoise(const Bytes& bytes)
+{
+    if (bytes.empty())
+        return;
+    if (noise_.empty())
+        noiseReadAt_ = readAt_;
+    noise_.insert(noise_.end(), bytes.begin(), bytes.end());
 }
 
 void DeviceLink::Send(RecordKind kind, const Bytes& bytes)
@@ -58,7 +67,7 @@ CommandFrame DeviceLink::ReceiveFrame()
             frameReadAt_ = readAt_;
         auto frame = parser_.Push(*byte);
         const Bytes discarded = parser_.TakeDiscarded();
-        noise_.insert(noise_.end(), discarded.begin(), discarded.end());
+        AddNoise(discarded);
         if (frame) {
             FlushNoise();
             return std::move(*frame);
@@ -136,7 +145,7 @@ DeviceLink::HostReply DeviceLink::AwaitHostReply()
             FlushNoise();
             return HostReply::NewFrame;
         default:
-            noise_.push_back(*byte);
+            AddNoise({*byte});
             break;
         }
     }

@@ -40,6 +40,7 @@ private:
     std::optional<std::uint8_t> NextByte(Deadline deadline);
     void Send(RecordKind kind, const Bytes& bytes);
     void FlushNoise();
+    void AddNoise(const Bytes& bytes);
 
     LinkIo& io_;
     SharedDevice& device_;
@@ -47,9 +48,11 @@ private:
     CommandFrameParser parser_;
     std::deque<std::uint8_t> input_; // read from the line, not yet looked at
     Bytes noise_;                    // unexpected bytes not yet recorded
-    // When the bytes in `input_` were read, and when the frame being parsed began.
+    // When the bytes in `input_` were read, when the frame being parsed began, and when
+    // the first of `noise_` came.
     std::chrono::system_clock::time_point readAt_{};
     std::chrono::system_clock::time_point frameReadAt_{};
+    std::chrono::system_clock::time_point noiseReadAt_{};
 };
 
 } // namespace lcdm

@@ -25,6 +25,7 @@ void SharedDevice::StampLineTime(std::size_t place, std::chrono::system_clock::t
     std::lock_guard lock(mutex_);
     if (place < frames_.size())
         frames_[place].lineAt = lineAt;
+    changed_.notify_all();
 }
 
 AckDecision SharedDevice::TakeAcknowledgement()
