@@ -4,6 +4,9 @@
 #   windows_path PATH                          an absolute Linux path as drive Z: sees it
 #   simulator COMMAND                          one command on the simulator's control
 #                                              channel (LCDM_SIM_CONTROL); prints its answer
+#   await_simulator WHO PID OUT ERR            waits up to 10 s for the simulator started
+#                                              as PID to write READY to the file OUT; when
+#                                              it ends first, WHO's message and ERR, false
 #   wine_reg WINE_COMMAND... -- REG_ARGS...    reg.exe, its output on standard output
 #   wine_reg_delete_key WINE_COMMAND... -- KEY (succeeds once KEY is gone)
 # Wine's own reg.exe now and then fails to start at all ("ShellExecuteEx failed:
@@ -23,6 +26,21 @@ simulator() {
   IFS= read -r answer <&"$channel"
   exec {channel}>&-
   printf '%s\n' "$answer"
+}
+
+await_simulator() {
+  local who=$1 pid=$2 out=$3 err=$4
+  for _ in $(seq 200); do
+    grep -q '^READY ' "$out" 2>/dev/null && return 0
+    if ! kill -0 "$pid" 2>/dev/null; then
+      echo "$who: the simulator did not start:" >&2
+      cat "$err" >&2
+      return 1
+    fi
+    sleep 0.05
+  done
+  # Still running without READY: the caller's own check of what it said reports it.
+  return 0
 }
 
 _wine_reg_attempts=3

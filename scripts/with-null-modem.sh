@@ -8,6 +8,7 @@
 set -euo pipefail
 
 root=$(cd "$(dirname "$0")/.." && pwd)
+source "$root/scripts/wine-helpers.bash"
 simulator_exe=$1
 shift
 : "${WINEPREFIX:?run inside scripts/wine-session.sh}"
@@ -52,15 +53,7 @@ exec 3<>"$work/stdin"
 "$root/scripts/wine64.sh" "$simulator_exe" --model LCDM-2000 --port COM2 --control 127.0.0.1:0 \
   --ground-truth "Z:${work//\//\\}\\truth.jsonl" <"$work/stdin" >"$work/out" 2>"$work/err" 3>&- &
 simulator_pid=$!
-for _ in $(seq 200); do
-  grep -q '^READY ' "$work/out" 2>/dev/null && break
-  if ! kill -0 "$simulator_pid" 2>/dev/null; then
-    echo "with-null-modem: the simulator did not start:" >&2
-    cat "$work/err" >&2
-    exit 1
-  fi
-  sleep 0.05
-done
+await_simulator with-null-modem "$simulator_pid" "$work/out" "$work/err" || exit 1
 ready=$(tr -d '\r' <"$work/out" | sed -n 's/^READY //p')
 control=$(tr -d '\r' <"$work/out" | sed -n 's/^CONTROL //p')
 if [ "$ready" != COM2 ] || [ -z "$control" ]; then

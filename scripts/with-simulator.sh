@@ -7,6 +7,7 @@
 set -euo pipefail
 
 root=$(cd "$(dirname "$0")/.." && pwd)
+source "$root/scripts/wine-helpers.bash"
 simulator="$root/build/linux/bin/lcdm-sim"
 : "${WINEPREFIX:?run inside scripts/wine-session.sh}"
 
@@ -31,15 +32,7 @@ pacing=()
   --control 127.0.0.1:0 <&3 >"$work/out" 2>"$work/err" &
 pid=$!
 
-for _ in $(seq 100); do
-  grep -q '^READY ' "$work/out" 2>/dev/null && break
-  if ! kill -0 "$pid" 2>/dev/null; then
-    echo "with-simulator: the simulator did not start:" >&2
-    cat "$work/err" >&2
-    exit 1
-  fi
-  sleep 0.1
-done
+await_simulator with-simulator "$pid" "$work/out" "$work/err" || exit 1
 control=$(sed -n 's/^CONTROL //p' "$work/out")
 if [ -z "$control" ]; then
   echo "with-simulator: no control channel reported" >&2

@@ -6,12 +6,11 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <thread>
 
 namespace lcdm {
 
 PtyLine::PtyLine(int masterFd, const StopSignal& stop, int paceBaud)
-    : master_(masterFd), stop_(stop), pacer_(paceBaud)
+    : PacedLine(paceBaud), master_(masterFd), stop_(stop)
 {
 }
 
@@ -28,7 +27,7 @@ std::size_t PtyLine::Read(std::uint8_t* buffer, std::size_t size, Deadline deadl
         }
         const ssize_t got = ::read(master_, buffer, size);
         if (got > 0) {
-            pacer_.Received(static_cast<std::size_t>(got), Clock::now());
+            Pacer().Received(static_cast<std::size_t>(got), Clock::now());
             return static_cast<std::size_t>(got);
         }
         if (got < 0 && errno != EAGAIN && errno != EINTR)
@@ -36,36 +35,12 @@ std::size_t PtyLine::Read(std::uint8_t* buffer, std::size_t size, Deadline deadl
     }
 }
 
-void PtyLine::Write(const Bytes& bytes)
+void PtyLine::SleepUntil(Clock::time_point when)
 {
-    if (!pacer_.Paces()) {
-        WriteAll(bytes.data(), bytes.size());
-        return;
-    }
-    pacer_.StartBurst(Clock::now());
-    for (const std::uint8_t byte : bytes) {
-        // A byte occupies the line for its 10 bits and is whole at the far end only then.
-        WaitUntil(pacer_.NextByteDone());
-        WriteAll(&byte, 1);
-    }
-}
-
-void PtyLine::Pause(std::chrono::milliseconds time)
-{
-    if (time > std::chrono::milliseconds::zero())
-        WaitUntil(Clock::now() + time);
-}
-
-void PtyLine::WaitUntil(Clock::time_point when)
-{
-    // The kernel's timer wakes a sleeper up to a tenth of a millisecond late: the last
-    // stretch is waited out by yielding, so that a byte leaves at its time (at the price of
-    // a fifth of a core while paced bytes go out).
-    constexpr auto kYieldedStretch = std::chrono::microseconds(200);
-    if (WaitForFd(-1, 0, stop_, when - kYieldedStretch) == WaitResult::Stopped)
+    // The kernel's timer wakes a sleeper up to a tenth of a millisecond late.
+    constexpr auto kEarly = std::chrono::microseconds(200);
+    if (WaitForFd(-1, 0, stop_, when - kEarly) == WaitResult::Stopped)
         throw LinkStopped();
-    while (Clock::now() < when)
-        std::this_thread::yield();
 }
 
 void PtyLine::WriteAll(const std::uint8_t* data, std::size_t size)

@@ -1,11 +1,10 @@
 #include "line_endpoint.h"
 
-#include "byte_pacer.h"
+#include "paced_line.h"
 #include "win32_handle.h"
 
 #include <algorithm>
 #include <stdexcept>
-#include <thread>
 
 namespace lcdm {
 
@@ -30,9 +29,9 @@ DWORD MillisecondsUntil(Clock::time_point when)
 
 // The device's end of a COM port as a LinkIo: reads wait for the first byte in slices, so
 // that a stop ends every wait within a slice; paced bytes as on the pseudo-terminal.
-class ComLine : public LinkIo {
+class ComLine final : public PacedLine {
 public:
-    ComLine(HANDLE port, HANDLE stop, int paceBaud) : port_(port), stop_(stop), pacer_(paceBaud) {}
+    ComLine(HANDLE port, HANDLE stop, int paceBaud) : PacedLine(paceBaud), port_(port), stop_(stop) {}
 
     std::size_t Read(std::uint8_t* buffer, std::size_t size, Deadline deadline) override
     {
@@ -49,29 +48,10 @@ public:
             if (!::ReadFile(port_, buffer, static_cast<DWORD>(std::min<std::size_t>(size, 4096)), &got, nullptr))
                 ThrowWin32Error("ReadFile (COM port)");
             if (got > 0) {
-                pacer_.Received(got, Clock::now());
+                Pacer().Received(got, Clock::now());
                 return got;
             }
         }
-    }
-
-    void Write(const Bytes& bytes) override
-    {
-        if (!pacer_.Paces()) {
-            WriteAll(bytes.data(), bytes.size());
-            return;
-        }
-        pacer_.StartBurst(Clock::now());
-        for (const std::uint8_t byte : bytes) {
-            WaitUntil(pacer_.NextByteDone());
-            WriteAll(&byte, 1);
-        }
-    }
-
-    void Pause(std::chrono::milliseconds time) override
-    {
-        if (time > std::chrono::milliseconds::zero())
-            WaitUntil(Clock::now() + time);
     }
 
 private:
@@ -81,16 +61,13 @@ private:
             throw LinkStopped();
     }
 
-    // Waits on the stop event to a millisecond before `when` (its waits may overshoot by
-    // one) and yields the rest away: a byte time of 1.04 ms must not become 2.
-    void WaitUntil(Clock::time_point when) const
+    // Its waits may overshoot by a millisecond: to a millisecond before `when`.
+    void SleepUntil(Clock::time_point when) override
     {
         const auto left = std::chrono::floor<std::chrono::milliseconds>(when - Clock::now()).count();
         if (left >= 2 && ::WaitForSingleObject(stop_, static_cast<DWORD>(left - 1)) == WAIT_OBJECT_0)
             throw LinkStopped();
         ThrowIfStopped();
-        while (Clock::now() < when)
-            std::this_thread::yield();
     }
 
     // A read returns as soon as a byte is there, or after `milliseconds` without one.
@@ -108,7 +85,7 @@ private:
         readWait_ = milliseconds;
     }
 
-    void WriteAll(const std::uint8_t* data, std::size_t size)
+    void WriteAll(const std::uint8_t* data, std::size_t size) override
     {
         while (size > 0) {
             ThrowIfStopped();
@@ -124,7 +101,6 @@ private:
 
     HANDLE port_;
     HANDLE stop_;
-    BytePacer pacer_;
     DWORD readWait_ = 0; // 0: not set yet
 };
 
