@@ -38,30 +38,14 @@ public:
     WinsockSession& operator=(const WinsockSession&) = delete;
 };
 
-class UniqueSocket {
-public:
-    UniqueSocket() noexcept = default;
-    explicit UniqueSocket(SOCKET socket) noexcept : socket_(socket) {}
-    ~UniqueSocket()
-    {
-        if (IsValid())
-            ::closesocket(socket_);
-    }
-    UniqueSocket(UniqueSocket&& other) noexcept : socket_(other.socket_) { other.socket_ = INVALID_SOCKET; }
-    UniqueSocket& operator=(UniqueSocket&& other) noexcept
-    {
-        std::swap(socket_, other.socket_);
-        return *this;
-    }
-    UniqueSocket(const UniqueSocket&) = delete;
-    UniqueSocket& operator=(const UniqueSocket&) = delete;
-
-    SOCKET Get() const noexcept { return socket_; }
-    bool IsValid() const noexcept { return socket_ != INVALID_SOCKET; }
-
-private:
-    SOCKET socket_ = INVALID_SOCKET;
+struct SocketTraits {
+    using Value = SOCKET;
+    static SOCKET Empty() noexcept { return INVALID_SOCKET; }
+    static bool IsHeld(SOCKET socket) noexcept { return socket != INVALID_SOCKET; }
+    static void Close(SOCKET socket) noexcept { ::closesocket(socket); }
 };
+
+using UniqueSocket = UniqueResource<SocketTraits>;
 
 // A socket with an event that its network events set (the socket turns non-blocking).
 struct WatchedSocket {

@@ -1,10 +1,11 @@
 // One owner for one kernel handle, and the error raised when a Windows call fails.
 #pragma once
 
+#include "unique_resource.h"
+
 #include <windows.h>
 
 #include <string>
-#include <utility>
 #include <system_error>
 
 namespace lcdm {
@@ -15,32 +16,16 @@ namespace lcdm {
     throw std::system_error(static_cast<int>(::GetLastError()), std::system_category(), call);
 }
 
+struct HandleTraits {
+    using Value = HANDLE;
+    static HANDLE Empty() noexcept { return nullptr; }
+    static bool IsHeld(HANDLE handle) noexcept { return handle != nullptr && handle != INVALID_HANDLE_VALUE; }
+    static void Close(HANDLE handle) noexcept { ::CloseHandle(handle); }
+};
+
 // Owns a handle from the line that creates it and closes it when destroyed. Both null and
 // INVALID_HANDLE_VALUE mean "none".
-class UniqueHandle {
-public:
-    UniqueHandle() noexcept = default;
-    explicit UniqueHandle(HANDLE handle) noexcept : handle_(handle) {}
-    ~UniqueHandle()
-    {
-        if (IsValid())
-            ::CloseHandle(handle_);
-    }
-    UniqueHandle(UniqueHandle&& other) noexcept : handle_(other.handle_) { other.handle_ = nullptr; }
-    UniqueHandle& operator=(UniqueHandle&& other) noexcept
-    {
-        std::swap(handle_, other.handle_);
-        return *this;
-    }
-    UniqueHandle(const UniqueHandle&) = delete;
-    UniqueHandle& operator=(const UniqueHandle&) = delete;
-
-    HANDLE Get() const noexcept { return handle_; }
-    bool IsValid() const noexcept { return handle_ != nullptr && handle_ != INVALID_HANDLE_VALUE; }
-
-private:
-    HANDLE handle_ = nullptr;
-};
+using UniqueHandle = UniqueResource<HandleTraits>;
 
 // A manual-reset event that stays signalled once set: a stop request waits can watch.
 inline UniqueHandle MakeStopEvent()
